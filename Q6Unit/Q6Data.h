@@ -1,0 +1,129 @@
+// The drawing document: one whole drawing in memory, with its loading and
+// saving operations.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "Q6Unit/DynArray.h"
+#include "Q6Unit/Kinds.h"
+#include "Q6Unit/Model.h"
+
+class ByteSource;
+struct LoadInput;
+
+// What the loader did with one chunk; reported to an observer, if any.
+struct ChunkEvent {
+    enum What {
+        Read,            // its reader took it
+        ReaderFailed,    // its reader refused it: the load fails here
+        Unknown,         // no kind has this identifier and version: skipped
+        OtherPass,       // a kind that the running pass does not read: skipped
+        HandOver,        // the settings pass stops here; the entity pass starts here
+        NegativeLength,  // the load fails here
+        BadHeader,       // fewer than 8 bytes left for a header: the load fails here
+    };
+    int pass = 0;  // 0 the file check, 1 the settings pass, 2 the entity pass
+    std::uint64_t offset = 0;
+    std::int16_t id = 0;
+    std::uint16_t version = 0;
+    std::int32_t length = 0;
+    What what = Read;
+    bool pastEnd = false;  // the declared length runs past the end of the file
+};
+using ChunkObserver = std::function<void(const ChunkEvent&)>;
+
+class TQ6Data {
+public:
+    TQ6Data();
+    ~TQ6Data();
+    TQ6Data(const TQ6Data&) = default;
+    TQ6Data& operator=(const TQ6Data&) = default;
+
+    std::string Title;
+    TQ6LayerInfo li;
+    TQ6PaperSize psz;
+    TQ6AxisInfo ai;
+    TQ6GridInfo gi;
+    std::array<TQ6TextStyle, 21> txtstl{};
+    std::array<TQ6DimStyle, 20> dimstl{};
+    std::array<TQ6DimStyleEx, 3> dimstlex{};
+    TQ6SymbolStyle symstl;
+    TQ6PrintStyle prnstl;
+    TQ6PrintInfo pri;
+    std::array<std::uint32_t, 272> coltbl{};
+    std::array<TQ6ViewInfo, 32> viewinfo{};
+    std::int32_t EntN = 0;
+    TDynArray<TQ6EntNo> Ent;
+#define Q6_DECLARE_KIND(a, T, id, ver, reader) \
+    std::int32_t a##N = 0;                      \
+    TDynArray<T> a;
+    Q6_ENTITY_KINDS(Q6_DECLARE_KIND)
+#undef Q6_DECLARE_KIND
+
+    void DataInit();
+    void DataFree();
+
+    // Loading from a file. Each returns false when the file cannot be opened
+    // (missing, not a regular file, or locked by a writer) or does not load.
+    bool FileCheck(const std::string& FName);
+    bool FileHeaderIn(const std::string& FName);
+    bool FileIn(const std::string& FName);
+    // The same on bytes in memory.
+    bool MemCheck(std::span<const std::uint8_t> bytes);
+    bool MemHeaderIn(std::span<const std::uint8_t> bytes);
+    bool MemIn(std::span<const std::uint8_t> bytes);
+    // The general form: mode 0 check, 1 settings pass only, 2 whole load.
+    bool Load(ByteSource& src, int mode, const ChunkObserver* observer = nullptr);
+
+    // Saving. FileOut writes a temporary file beside FName and renames it over
+    // FName only once every byte is on disk; on failure FName is untouched.
+    bool FileOut(const std::string& FName) const;
+    // The bytes FileOut writes; false when the document cannot be written
+    // (an index entry that points outside its array, a payload over 2 GiB).
+    bool MemOut(std::string& out) const;
+
+private:
+    bool ReadChunkHeader(LoadInput& in, std::int16_t& id, std::uint16_t& version, std::int32_t& length);
+    bool ReadHeaderChunks(LoadInput& in, std::uint64_t& handover);
+    bool ReadEntityChunks(LoadInput& in, std::uint64_t start);
+    bool AddEntNo(std::int16_t id, std::int16_t version, std::int32_t index);
+
+    template <class T>
+    bool ReadSettings(LoadInput& in, std::int32_t length, T& member, bool limited);
+    template <class T>
+    bool ReadEntity(LoadInput& in, TDynArray<T>& arr, std::int32_t& count, std::uint16_t id, std::uint16_t version,
+                    std::int32_t length);
+    void NameTest(TQ6TextStyle& e) const;
+
+    bool ReadTitle(LoadInput& in, std::int32_t length);
+    bool ReadLayerInfo(LoadInput& in, std::int32_t length);
+    bool ReadPaperSize(LoadInput& in, std::int32_t length);
+    bool ReadAxisInfo(LoadInput& in, std::int32_t length);
+    bool ReadGridInfo(LoadInput& in, std::int32_t length);
+    bool ReadTextStyles(LoadInput& in, std::int32_t length);
+    bool ReadDimStyles(LoadInput& in, std::int32_t length);
+    bool ReadDimStyleEx(LoadInput& in, std::int32_t length);
+    bool ReadSymbolStyle(LoadInput& in, std::int32_t length);
+    bool ReadPrintStyle(LoadInput& in, std::int32_t length);
+    bool ReadPrintInfo(LoadInput& in, std::int32_t length);
+    bool ReadColorTable(LoadInput& in, std::int32_t length);
+    bool ReadViewInfo(LoadInput& in, std::int32_t length);
+#define Q6_DECLARE_READER(a, T, id, ver, reader) \
+    bool reader(LoadInput& in, std::uint16_t id_, std::uint16_t version, std::int32_t length);
+    Q6_ENTITY_KINDS(Q6_DECLARE_READER)
+#undef Q6_DECLARE_READER
+};
+
+// Chunk identifiers and versions as one key.
+constexpr std::uint32_t ChunkKey(std::int32_t id, std::int32_t version)
+{
+    return (static_cast<std::uint32_t>(static_cast<std::uint16_t>(id)) << 16) | static_cast<std::uint16_t>(version);
+}
+
+// The kind's name for a chunk ("point", "layer table" ...), or null when unknown.
+const char* ChunkKindName(std::int16_t id, std::uint16_t version);

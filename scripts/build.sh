@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Configures and builds one build folder: build.sh DIR [cmake options...]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+dir=$1
+shift
+if [[ ! -f "$dir/build.ninja" ]]; then
+  cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
+else
+  cmake -S . -B "$dir" "$@" >/dev/null
+fi
+# Two cores: one build at a time on this machine.
+exec 9>/tmp/q6-build.lock
+flock 9
+ninja -C "$dir" -j "$(nproc)"

@@ -1,0 +1,233 @@
+// Text and number helpers.
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <random>
+
+#include "Func_/Func_.h"
+
+namespace {
+
+struct RoundCase {
+    double value;
+    int digits;
+    int mode;
+    double expected;
+};
+
+TEST(RoundOff, Table)
+{
+    const RoundCase cases[] = {
+        {2.5, 0, 2, 3},          {-2.5, 0, 2, -3},        {1.5, 0, 0, 1},          {-1.5, 0, 0, -1},
+        {1.2, 0, 1, 2},          {-1.2, 0, 1, -2},        {1.00000000001, 0, 1, 1}, {1.23456789, 6, 2, 1.234568},
+        {1.23456789, 10, 2, 1},  {1.23456789, -3, 2, 1},  {0.333333333333, 6, 2, 0.333333},
+        {1.0 / 3, 6, 2, 0.333333}, {2.0 / 3, 6, 2, 0.666667}, {-2.0000006, 6, 2, -2.000001},
+        {0.125, 6, 2, 0.125},    {1.0, 6, 2, 1.0},        {1.25, 1, 2, 1.3},       {123.456, 9, 2, 123.456},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.value << " digits " << c.digits << " mode " << c.mode);
+        EXPECT_EQ(RoundOff(c.value, c.digits, c.mode), c.expected);
+    }
+}
+
+TEST(RoundOff, NegativeThatRoundsToZeroIsPositiveZero)
+{
+    const double r = RoundOff(-0.0000004, 6, 2);
+    EXPECT_EQ(r, 0.0);
+    EXPECT_FALSE(std::signbit(r));
+}
+
+TEST(RoundOff, ValuesThatAreAlreadyWholeAtTheScaleStayUnchanged)
+{
+    // A huge scale must not become infinity, and odd integers above 2^52 must not move.
+    const double values[] = {1e303, -1e303, 4503599627370497.0, 9007199254740993.0, 1e20,
+                             std::numeric_limits<double>::max()};
+    for (double v : values) EXPECT_EQ(RoundOff(v, 6, 2), v) << v;
+    EXPECT_TRUE(std::isnan(RoundOff(std::nan(""), 6, 2)));
+    EXPECT_EQ(RoundOff(-INFINITY, 6, 2), -INFINITY);
+    EXPECT_EQ(RoundOff(INFINITY, 0, 0), INFINITY);
+}
+
+TEST(FloatStr, Table)
+{
+    const std::pair<double, const char*> cases[] = {
+        {420, "420"},
+        {0.1, "0.1"},
+        {1.0 / 3, "0.333333333333333"},
+        {0.0001, "0.0001"},
+        {0.00001, "1E-5"},
+        {1e20, "1E20"},
+        {123456789012345.0, "123456789012345"},
+        {1e15, "1E15"},
+        {1e14, "100000000000000"},
+        {0.0, "0"},
+        {-0.0, "0"},
+        {-5.5, "-5.5"},
+        {1.5707963267948966 / std::bit_cast<double>(std::uint64_t{0x3F91DF46A2529D34}), "90.0000000000001"},
+        {3.141592653589793 / std::bit_cast<double>(std::uint64_t{0x3F91DF46A2529D34}), "180"},
+        {0.01, "0.01"},
+        {0.25, "0.25"},
+        {1.5, "1.5"},
+        {-1e-10, "-1E-10"},
+        {1.234567890123456789e-7, "1.23456789012346E-7"},
+        {999999999999999.9, "1E15"},
+        {0.00012345, "0.00012345"},
+        {1234567.125, "1234567.125"},
+        {5e-324, "4.94065645841247E-324"},
+        {1.7976931348623157e308, "1.79769313486232E308"},
+        {INFINITY, "INF"},
+        {-INFINITY, "-INF"},
+        {std::nan(""), "NAN"},
+        {-std::nan(""), "NAN"},
+    };
+    for (const auto& [v, text] : cases) EXPECT_EQ(FloatStr(v), text) << "value " << v;
+}
+
+// The layout rules checked against printf's digits over many random doubles.
+TEST(FloatStr, AgreesWithAnIndependentReference)
+{
+    std::mt19937_64 rng(12345);
+    for (int i = 0; i < 200000; ++i) {
+        double v = std::bit_cast<double>(rng());
+        if (!std::isfinite(v) || v == 0) continue;
+        if (i % 2) v = std::ldexp(static_cast<double>(rng() % 1000000007), static_cast<int>(rng() % 120) - 60);
+        char buf[64];
+        std::snprintf(buf, sizeof buf, "%.14e", std::fabs(v));
+        std::string digits;
+        digits += buf[0];
+        digits.append(buf + 2, 14);
+        const int exp10 = std::atoi(buf + 17);
+        while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+        const int e = exp10 + 1;
+        std::string expect = v < 0 ? "-" : "";
+        const int nd = static_cast<int>(digits.size());
+        if (e >= -3 && e <= 15) {
+            if (e <= 0)
+                expect += "0." + std::string(static_cast<std::size_t>(-e), '0') + digits;
+            else if (nd <= e)
+                expect += digits + std::string(static_cast<std::size_t>(e - nd), '0');
+            else
+                expect += digits.substr(0, static_cast<std::size_t>(e)) + "." + digits.substr(static_cast<std::size_t>(e));
+        } else {
+            expect += digits.substr(0, 1);
+            if (nd > 1) expect += "." + digits.substr(1);
+            expect += "E" + std::to_string(exp10);
+        }
+        ASSERT_EQ(FloatStr(v), expect) << buf;
+    }
+}
+
+TEST(IntStr, Table)
+{
+    EXPECT_EQ(IntStr(-5), "-5");
+    EXPECT_EQ(IntStr(0), "0");
+    EXPECT_EQ(IntStr(2147483647), "2147483647");
+    EXPECT_EQ(IntStr(-2147483647 - 1), "-2147483648");
+}
+
+std::vector<std::uint8_t> B(std::string_view s) { return {s.begin(), s.end()}; }
+
+TEST(AnsiBytesToStr, StopsAtTheFirstZeroByte)
+{
+    EXPECT_EQ(AnsiBytesToStr(B(std::string_view("AB\0C", 4))), "AB");
+    EXPECT_EQ(AnsiBytesToStr(B("AB")), "AB");
+    EXPECT_EQ(AnsiBytesToStr({}), "");
+    EXPECT_EQ(AnsiBytesToStr(B("\x90\x7D\x96\xCA")), "図面");
+    EXPECT_EQ(AnsiBytesToStr(B("\xB1\xB2")), "ｱｲ");  // half-width katakana
+    EXPECT_EQ(AnsiBytesToStr(B("\x83\x5C")), "ソ");   // trail byte 0x5C
+    EXPECT_EQ(AnsiBytesToStr(B("a\\~")), "a\\~");
+}
+
+TEST(AnsiBytesToStr, InvalidBytesBecomeReplacementCharacters)
+{
+    EXPECT_EQ(AnsiBytesToStr(B("A\x80" "B")), "A\xEF\xBF\xBD" "B");
+    EXPECT_EQ(AnsiBytesToStr(B("A\xFF")), "A\xEF\xBF\xBD");
+    EXPECT_EQ(AnsiBytesToStr(B("A\x90")), "A\xEF\xBF\xBD");  // a lead byte cut by the field's end
+}
+
+TEST(StrToAnsiBytes, ReplacesTheDestinationAndMarksUnmappableCharacters)
+{
+    std::vector<std::uint8_t> d(10, 7);
+    StrToAnsiBytes(d, "図面");
+    EXPECT_EQ(d, B("\x90\x7D\x96\xCA"));
+    StrToAnsiBytes(d, "a€b😀c");  // neither character exists in code page 932
+    EXPECT_EQ(d, B("a?b?c"));
+    StrToAnsiBytes(d, "x\xFFy");  // not UTF-8
+    EXPECT_EQ(d, B("x?y"));
+    StrToAnsiBytes(d, "");
+    EXPECT_TRUE(d.empty());
+}
+
+TEST(AnsiLen, CountsCodePage932BytesUpToTheFirstNul)
+{
+    EXPECT_EQ(AnsiLen(""), 0);
+    EXPECT_EQ(AnsiLen("図面"), 4);
+    EXPECT_EQ(AnsiLen("ab"), 2);
+    EXPECT_EQ(AnsiLen(std::string("ab\0cd", 5)), 2);
+    EXPECT_EQ(AnsiLen("ｱ"), 1);
+    EXPECT_EQ(ByteStrLen(B(std::string_view("abc\0d", 5))), 3);
+}
+
+struct FixedCase {
+    std::string text;
+    int width;
+    std::string expected;  // the field's bytes
+};
+
+TEST(StrToFixedAnsi, Table)
+{
+    const FixedCase cases[] = {
+        {"abc", 5, std::string("abc\0\0", 5)},
+        {"abcde", 5, "abcde"},                                    // exactly N bytes: no zero byte
+        {"abcdefg", 5, "abcde"},                                  // cut after N bytes
+        {"0123456789abcdef図", 17, std::string("0123456789abcdef\0", 17)},  // a split character is dropped
+        {"図面", 3, std::string("\x90\x7D\0", 3)},
+        {"図面", 4, "\x90\x7D\x96\xCA"},
+        {"", 3, std::string(3, '\0')},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::uint8_t> d(static_cast<std::size_t>(c.width) + 2, 0xEE);
+        StrToFixedAnsi(d, c.text, c.width);
+        EXPECT_EQ(std::string(d.begin(), d.begin() + c.width), c.expected) << c.text;
+        EXPECT_EQ(d[static_cast<std::size_t>(c.width)], 0xEE) << "bytes past N stay untouched";
+    }
+    std::vector<std::uint8_t> d(4, 0xEE);
+    StrToFixedAnsi(d, "abc", 0);
+    EXPECT_EQ(d, std::vector<std::uint8_t>(4, 0xEE));
+}
+
+TEST(StrToFixedAnsi, LeadBytesFollowTheCodePageRanges)
+{
+    EXPECT_TRUE(IsLeadByte(0x80));
+    EXPECT_TRUE(IsLeadByte(0x9F));
+    EXPECT_TRUE(IsLeadByte(0xE0));
+    EXPECT_TRUE(IsLeadByte(0xFD));
+    EXPECT_FALSE(IsLeadByte(0xA0));
+    EXPECT_FALSE(IsLeadByte(0xFE));
+    EXPECT_FALSE(IsLeadByte(0xFF));
+    EXPECT_FALSE(IsLeadByte(0x7F));
+}
+
+TEST(UpperStr, MapsLettersAndKeepsTheRest)
+{
+    EXPECT_EQ(UpperStr(""), "");
+    EXPECT_EQ(UpperStr(".q6"), ".Q6");
+    EXPECT_EQ(UpperStr(".Q6"), ".Q6");
+    EXPECT_EQ(UpperStr("aé図z"), "AÉ図Z");
+    EXPECT_EQ(UpperStr("x\xFFy"), "X\xFFY");
+}
+
+TEST(Conversions, RoundTripThroughTheCodePage)
+{
+    const char* texts[] = {"", "ASCII text 123", "図面タイトル", "ｱｲｳ半角", "混在 mixed ①②", "ソ表能"};
+    for (const char* t : texts) {
+        std::vector<std::uint8_t> d;
+        StrToAnsiBytes(d, t);
+        EXPECT_EQ(AnsiBytesToStr(d), t);
+    }
+}
+
+}  // namespace

@@ -1,0 +1,74 @@
+// q6tool chunks: the file's structure, chunk by chunk, as the loader saw it.
+#include <cinttypes>
+#include <cstdio>
+#include <string>
+
+#include "Q6Unit/ByteSource.h"
+#include "Q6Unit/Q6Data.h"
+#include "tools/Commands.h"
+
+namespace {
+
+std::string Describe(const ChunkEvent& e)
+{
+    const char* kind = ChunkKindName(e.id, e.version);
+    char head[96];
+    std::snprintf(head, sizeof head, "%12" PRIu64 "  %5d/%-5u %11d  ", e.offset, e.id, e.version, e.length);
+    std::string s = head;
+    s += kind ? kind : "unknown";
+    s += ": ";
+    switch (e.what) {
+    case ChunkEvent::Read: s += "read"; break;
+    case ChunkEvent::ReaderFailed: s += "refused by its reader; loading fails here"; break;
+    case ChunkEvent::Unknown: s += "skipped (unknown kind)"; break;
+    case ChunkEvent::OtherPass:
+        s += e.pass == 2 ? "skipped (a settings chunk among the entities)" : "skipped";
+        break;
+    case ChunkEvent::HandOver: s += "the settings pass stops at this entity chunk"; break;
+    case ChunkEvent::NegativeLength: s += "negative length; loading fails here"; break;
+    case ChunkEvent::BadHeader: s += "stray bytes"; break;
+    }
+    if (e.pastEnd) s += "; its length runs past the end of the file";
+    return s;
+}
+
+}  // namespace
+
+int ChunksCommand(const std::string& file)
+{
+    FileSource src;
+    if (!src.Open(file)) {
+        std::printf("cannot open %s (missing, not a regular file, or locked by a writer)\n", file.c_str());
+        std::printf("check: failed  load: failed\n");
+        return 1;
+    }
+    const std::uint64_t size = src.Size();
+    std::printf("%12s  %-11s %11s  %s\n", "offset", "id/version", "length", "kind: what loading did");
+    TQ6Data check;
+    const bool checked = check.Load(src, 0);
+    TQ6Data doc;
+    ChunkEvent pending;
+    bool hasPending = false;
+    ChunkObserver obs = [&](const ChunkEvent& e) {
+        if (e.what == ChunkEvent::BadHeader) {
+            std::printf("%12" PRIu64 "  %" PRIu64 " stray byte(s) at the end, too few for a chunk header; loading fails here\n",
+                        e.offset, size - e.offset);
+            return;
+        }
+        // The chunk that hands over to the entity pass is listed once, by that pass.
+        if (e.what == ChunkEvent::HandOver) {
+            pending = e;
+            hasPending = true;
+            return;
+        }
+        if (e.pass == 2) hasPending = false;
+        std::printf("%s\n", Describe(e).c_str());
+    };
+    const bool loaded = doc.Load(src, 2, &obs);
+    if (hasPending)  // the entity pass never started
+        std::printf("%s; no settings chunk was read before it, so loading fails here\n",
+                    Describe(pending).c_str());
+    std::printf("file size %" PRIu64 " bytes; check: %s; load: %s; %d entities\n", size, checked ? "passed" : "failed",
+                loaded ? "passed" : "failed", doc.EntN);
+    return checked && loaded ? 0 : 1;
+}

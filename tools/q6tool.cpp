@@ -1,0 +1,109 @@
+// q6tool: the drawing library for scripts.
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Q6Unit/ByteSource.h"
+#include "Q6Unit/Q6Data.h"
+#include "Unit1/Flows.h"
+#include "Unit1/Report.h"
+#include "tools/Commands.h"
+
+namespace {
+
+const char* const kUsage =
+    "Usage: q6tool COMMAND ARGUMENTS\n"
+    "\n"
+    "Commands:\n"
+    "  report FILE          Print the content report of a drawing, as the viewer shows it.\n"
+    "                       Exit 0 when the report was printed, 1 when the failure line was.\n"
+    "  save IN OUT          Load IN and save it as OUT; prints the viewer's message.\n"
+    "                       Exit 0 when saved, 1 when IN does not load or nothing was saved.\n"
+    "  chunks FILE          List every chunk: offset, identifier/version, length, kind and\n"
+    "                       what loading did with it, then the outcome. Exit 0 when it loads.\n"
+    "  --help               Show this text.\n"
+    "\n"
+    "Output is UTF-8, one \"\\n\" after each line. Exit 2 means a usage error.\n";
+
+int Usage(const char* message)
+{
+    if (message) std::fprintf(stderr, "q6tool: %s\n\n", message);
+    std::fputs(kUsage, stderr);
+    return 2;
+}
+
+// Buffered standard output.
+class Out {
+public:
+    ~Out() { Flush(); }
+    void Line(std::string_view l)
+    {
+        buf_ += l;
+        buf_ += '\n';
+        if (buf_.size() >= (1u << 20)) Flush();
+    }
+    void Flush()
+    {
+        if (!buf_.empty()) std::fwrite(buf_.data(), 1, buf_.size(), stdout);
+        buf_.clear();
+    }
+
+private:
+    std::string buf_;
+};
+
+int Report(const std::string& fn)
+{
+    TQ6Data doc;
+    Out out;
+    const OpenOutcome r = OpenDrawing(doc, fn);
+    if (r != OpenOutcome::Loaded) {
+        out.Line(OpenFailureLine(r));
+        return 1;
+    }
+    WriteReport(doc, [&](std::string_view l) { out.Line(l); });
+    out.Flush();
+    return std::fflush(stdout) == 0 ? 0 : 1;
+}
+
+int Save(const std::string& in, const std::string& outName)
+{
+    TQ6Data doc;
+    Out out;
+    const OpenOutcome r = OpenDrawing(doc, in);
+    if (r != OpenOutcome::Loaded) {
+        out.Line(OpenFailureLine(r));
+        return 1;
+    }
+    const SaveOutcome s = SaveDrawing(&doc, outName);
+    out.Line(SaveMessage(s));
+    return s == SaveOutcome::Saved ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.empty()) return Usage("no command given");
+    const std::string& cmd = args[0];
+    if (cmd == "--help" || cmd == "-h" || cmd == "help") {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (cmd == "report") {
+        if (args.size() != 2) return Usage("report takes one file");
+        return Report(args[1]);
+    }
+    if (cmd == "save") {
+        if (args.size() != 3) return Usage("save takes an input and an output file");
+        return Save(args[1], args[2]);
+    }
+    if (cmd == "chunks") {
+        if (args.size() != 2) return Usage("chunks takes one file");
+        return ChunksCommand(args[1]);
+    }
+    return Usage(("unknown command: " + cmd).c_str());
+}
