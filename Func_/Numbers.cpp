@@ -37,6 +37,66 @@ std::string IntStr(std::int32_t value)
     return s;
 }
 
+namespace {
+
+// Splits "d.ddde[+-]XX" into its digits and exponent.
+void ParseScientific(const char* p, const char* end, char* digits, int& nd, int& exp10)
+{
+    nd = 0;
+    digits[nd++] = *p++;
+    if (*p == '.') {
+        ++p;
+        while (*p != 'e') digits[nd++] = *p++;
+    }
+    ++p;  // 'e'
+    const bool negative = *p == '-';
+    ++p;  // the sign is always there
+    int e = 0;
+    while (p < end) e = e * 10 + (*p++ - '0');
+    exp10 = negative ? -e : e;
+}
+
+// The digits of v (positive, finite) rounded to 15 significant digits.
+void Digits15(double v, char* digits, int& nd, int& exp10)
+{
+    char buf[40];
+    // The shortest text that reads back as v. With 15 digits or fewer it is
+    // also v rounded to 15 digits: a double's spacing is finer than the
+    // spacing of 15-digit decimals, so no other 15-digit value is as close.
+    // (Subnormal doubles are coarser than that: they take the exact path.)
+    if (v < 2.2250738585072014e-308) {
+        auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific, 14);
+        ParseScientific(buf, res.ptr, digits, nd, exp10);
+        return;
+    }
+    auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific);
+    ParseScientific(buf, res.ptr, digits, nd, exp10);
+    if (nd > 15) {
+        // It lies within half a binary unit of v, which is less than 0.12 of a
+        // unit of the 15th digit: unless the digits beyond the 15th are that
+        // close to a half, rounding them gives the same as rounding v itself.
+        const int tail = (digits[15] - '0') * 10 + (nd > 16 ? digits[16] - '0' : 0);
+        if (tail >= 38 && tail <= 62) {
+            res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific, 14);
+            ParseScientific(buf, res.ptr, digits, nd, exp10);
+        } else {
+            nd = 15;
+            if (tail > 62) {
+                int i = 14;
+                while (i >= 0 && digits[i] == '9') digits[i--] = '0';
+                if (i >= 0) {
+                    ++digits[i];
+                } else {  // 999...9 rounds up to 1000...0
+                    digits[0] = '1';
+                    ++exp10;
+                }
+            }
+        }
+    }
+}
+
+}  // namespace
+
 void AppendFloat(std::string& out, double value)
 {
     if (std::isnan(value)) {
@@ -57,44 +117,72 @@ void AppendFloat(std::string& out, double value)
         return;
     }
     if (value < 0) out += '-';
-    // d.dddddddddddddde[+-]XX: 15 significant digits, correctly rounded.
-    char buf[40];
-    auto res = std::to_chars(buf, buf + sizeof buf, std::fabs(value), std::chars_format::scientific, 14);
-    char digits[16];
-    int nd = 0;
-    const char* p = buf;
-    digits[nd++] = *p++;
-    if (*p == '.') {
-        ++p;
-        while (*p != 'e') digits[nd++] = *p++;
+    // Values with at most six decimals (coordinates, sizes) print from an
+    // integer: when n / 10^k reads back as the value, the decimal n / 10^k has
+    // at most 15 digits and is the value rounded to 15 digits.
+    const double a = std::fabs(value);
+    if (a >= 1e-4 && a < 1e8) {
+        static constexpr double kP10[7] = {1, 10, 100, 1000, 10000, 100000, 1000000};
+        static constexpr std::int64_t kI10[7] = {1, 10, 100, 1000, 10000, 100000, 1000000};
+        for (int k = 1; k <= 6; ++k) {
+            const double scaled = a * kP10[k];
+            const double n = std::nearbyint(scaled);
+            if (std::fabs(scaled - n) > scaled * 1e-15 || n / kP10[k] != a) continue;
+            const auto in = static_cast<std::int64_t>(n);
+            AppendInt(out, in / kI10[k]);
+            std::int64_t frac = in % kI10[k];
+            int width = k;
+            while (width > 0 && frac % 10 == 0) {
+                frac /= 10;
+                --width;
+            }
+            char buf[8];
+            for (int i = width - 1; i >= 0; --i) {
+                buf[i] = static_cast<char>('0' + frac % 10);
+                frac /= 10;
+            }
+            out += '.';
+            out.append(buf, static_cast<std::size_t>(width));
+            return;
+        }
     }
-    ++p;  // 'e'
+    char digits[20];
+    int nd = 0;
     int exp10 = 0;
-    std::from_chars(*p == '+' ? p + 1 : p, res.ptr, exp10);
+    Digits15(a, digits, nd, exp10);
     while (nd > 1 && digits[nd - 1] == '0') --nd;
     const int e = exp10 + 1;  // value = 0.d1d2... x 10^e
+    char buf[40];
+    char* q = buf;
     if (e >= -3 && e <= 15) {
         if (e <= 0) {
-            out += "0.";
-            out.append(static_cast<std::size_t>(-e), '0');
-            out.append(digits, static_cast<std::size_t>(nd));
+            *q++ = '0';
+            *q++ = '.';
+            for (int i = 0; i < -e; ++i) *q++ = '0';
+            std::memcpy(q, digits, static_cast<std::size_t>(nd));
+            q += nd;
         } else if (nd <= e) {
-            out.append(digits, static_cast<std::size_t>(nd));
-            out.append(static_cast<std::size_t>(e - nd), '0');
+            std::memcpy(q, digits, static_cast<std::size_t>(nd));
+            q += nd;
+            for (int i = nd; i < e; ++i) *q++ = '0';
         } else {
-            out.append(digits, static_cast<std::size_t>(e));
-            out += '.';
-            out.append(digits + e, static_cast<std::size_t>(nd - e));
+            std::memcpy(q, digits, static_cast<std::size_t>(e));
+            q += e;
+            *q++ = '.';
+            std::memcpy(q, digits + e, static_cast<std::size_t>(nd - e));
+            q += nd - e;
         }
     } else {
-        out += digits[0];
+        *q++ = digits[0];
         if (nd > 1) {
-            out += '.';
-            out.append(digits + 1, static_cast<std::size_t>(nd - 1));
+            *q++ = '.';
+            std::memcpy(q, digits + 1, static_cast<std::size_t>(nd - 1));
+            q += nd - 1;
         }
-        out += 'E';
-        AppendInt(out, exp10);
+        *q++ = 'E';
+        q = std::to_chars(q, buf + sizeof buf, exp10).ptr;
     }
+    out.append(buf, static_cast<std::size_t>(q - buf));
 }
 
 std::string FloatStr(double value)

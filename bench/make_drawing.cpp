@@ -1,0 +1,163 @@
+// Writes a synthetic drawing of about the requested size through our own
+// writer, deterministic from the seed.
+//   make_drawing OUT.q6 SIZE_MB [--seed N] [--fixed]
+// The default mix is realistic: every kind, texts in Japanese and ASCII,
+// point lists of 2 to 200 points, images of 0 to 64 KiB. --fixed writes only
+// fixed-size entities (points, lines, circles, symbols).
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "Q6Unit/Q6Data.h"
+#include "support/RandomDoc.h"
+
+namespace {
+
+struct Rng {
+    std::uint64_t s;
+    std::uint64_t Next()
+    {
+        std::uint64_t z = (s += 0x9E3779B97F4A7C15ull);
+        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+        return z ^ (z >> 31);
+    }
+    int Below(int n) { return static_cast<int>(Next() % static_cast<std::uint64_t>(n)); }
+    double Coord() { return static_cast<double>(Below(4200000)) / 1000.0; }
+};
+
+template <class T>
+T& Add(TQ6Data& d, TDynArray<T>& arr, std::int32_t& n, int ino)
+{
+    ++n;
+    if (n % 100 == 1) arr.SetLength(static_cast<std::size_t>(n) + 99);
+    ++d.EntN;
+    if (d.EntN % 100 == 1) d.Ent.SetLength(static_cast<std::size_t>(d.EntN) + 99);
+    d.Ent[static_cast<std::size_t>(d.EntN - 1)] = TQ6EntNo{ino, n - 1};
+    return arr[static_cast<std::size_t>(n - 1)];
+}
+
+TQ6ObjectHeader Obj(Rng& r, int id) { return TQ6ObjectHeader{id, static_cast<std::uint8_t>(r.Below(8)), static_cast<std::uint16_t>(r.Below(0x10000)), static_cast<std::uint32_t>(r.Next())}; }
+
+void Points(Rng& r, std::vector<TDPoint>& pos, std::int16_t& cnt)
+{
+    cnt = static_cast<std::int16_t>(2 + r.Below(199));
+    pos.resize(static_cast<std::size_t>(cnt));
+    for (auto& p : pos) p = TDPoint{r.Coord(), r.Coord()};
+}
+
+// Adds one entity; returns its approximate size on disk.
+std::size_t AddOne(TQ6Data& d, Rng& r, int id, bool fixedOnly, std::uint64_t& textState)
+{
+    const int pick = fixedOnly ? r.Below(4) * 25 : r.Below(100);
+    if (fixedOnly) {
+        if (pick < 25) { Add(d, d.pt, d.ptN, 200120) = TQ6ObjectPoint{Obj(r, id), {r.Coord(), r.Coord()}}; return 35; }
+        if (pick < 50) { Add(d, d.ln, d.lnN, 200220) = TQ6ObjectLine{Obj(r, id), {TDPoint{r.Coord(), r.Coord()}, TDPoint{r.Coord(), r.Coord()}}}; return 51; }
+        if (pick < 75) { Add(d, d.cr, d.crN, 200320) = TQ6ObjectCircle{Obj(r, id), {r.Coord(), r.Coord()}, r.Coord(), {0, 3.14159}}; return 59; }
+        auto& s = Add(d, d.sy, d.syN, 202020);
+        s.obj = Obj(r, id);
+        s.pos = TDPoint{r.Coord(), r.Coord()};
+        s.len = r.Coord();
+        return 110;
+    }
+    if (pick < 22) { Add(d, d.ln, d.lnN, 200220) = TQ6ObjectLine{Obj(r, id), {TDPoint{r.Coord(), r.Coord()}, TDPoint{r.Coord(), r.Coord()}}}; return 51; }
+    if (pick < 25) { auto& l = Add(d, d.lnx, d.lnxN, 200230); l.ln.obj = Obj(r, id); l.ln.pos[1] = TDPoint{r.Coord(), 1}; l.e.symb[114] = 7; return 313; }
+    if (pick < 30) { Add(d, d.pt, d.ptN, 200120) = TQ6ObjectPoint{Obj(r, id), {r.Coord(), r.Coord()}}; return 35; }
+    if (pick < 38) { Add(d, d.cr, d.crN, 200320) = TQ6ObjectCircle{Obj(r, id), {r.Coord(), r.Coord()}, r.Coord(), {0, 6.283}}; return 59; }
+    if (pick < 39) { auto& c = Add(d, d.crx, d.crxN, 200330); c.cr.obj = Obj(r, id); c.cr.r = 3; return 321; }
+    if (pick < 41) { Add(d, d.ep, d.epN, 200520) = TQ6ObjectEllipse{Obj(r, id), {r.Coord(), r.Coord()}, {3, 2}, {0, 1}, 0.5}; return 75; }
+    if (pick < 42) { auto& e = Add(d, d.epx, d.epxN, 200530); e.ep.obj = Obj(r, id); return 337; }
+    if (pick < 55) {
+        auto& t = Add(d, d.tx, d.txN, 200720);
+        t.obj = Obj(r, id);
+        t.pos = TDPoint{r.Coord(), r.Coord()};
+        t.text = RandomText(textState, 60);
+        return 48 + t.text.size();
+    }
+    if (pick < 60) {
+        auto& t = Add(d, d.txx, d.txxN, 200730);
+        t.tx.obj = Obj(r, id);
+        t.tx.text = RandomText(textState, 60);
+        t.ex.style = "標準";
+        t.ex.font = "ＭＳ ゴシック";
+        t.ex.hight = 3.5;
+        return 158 + t.tx.text.size();
+    }
+    if (pick < 70) { auto& p = Add(d, d.pl, d.plN, 200820); p.obj = Obj(r, id); Points(r, p.pos, p.cnt); return 22 + 16u * p.pos.size(); }
+    if (pick < 72) { auto& p = Add(d, d.plx, d.plxN, 200830); p.pl.obj = Obj(r, id); Points(r, p.pl.pos, p.pl.cnt); return 284 + 16u * p.pl.pos.size(); }
+    if (pick < 74) { auto& p = Add(d, d.bz, d.bzN, 201720); p.obj = Obj(r, id); Points(r, p.pos, p.cnt); return 22 + 16u * p.pos.size(); }
+    if (pick < 75) { auto& p = Add(d, d.bzx, d.bzxN, 201730); p.bz.obj = Obj(r, id); Points(r, p.bz.pos, p.bz.cnt); return 284 + 16u * p.bz.pos.size(); }
+    if (pick < 80) { auto& p = Add(d, d.pg, d.pgN, 200940); p.obj = Obj(r, id); Points(r, p.pos, p.cnt); return 25 + 16u * p.pos.size(); }
+    if (pick < 81) { auto& p = Add(d, d.pgg, d.pggN, 200950); p.pg.obj = Obj(r, id); Points(r, p.pg.pos, p.pg.cnt); p.e.col = {0xFF, 0xFF00}; return 81 + 16u * p.pg.pos.size(); }
+    if (pick < 82) {
+        auto& p = Add(d, d.pgm, d.pgmN, 200960);
+        p.pg.obj = Obj(r, id);
+        Points(r, p.pg.pos, p.pg.cnt);
+        p.e.bmp.resize(static_cast<std::size_t>(r.Below(65537)));
+        for (std::size_t i = 0; i < p.e.bmp.size(); i += 64) p.e.bmp[i] = static_cast<std::uint8_t>(r.Next());
+        return 1097 + 16u * p.pg.pos.size() + p.e.bmp.size();
+    }
+    if (pick < 83) {
+        auto& b = Add(d, d.bm, d.bmN, 201890);
+        b.obj = Obj(r, id);
+        b.byt = r.Below(65537);
+        b.bmp.resize(static_cast<std::size_t>(b.byt));
+        for (std::size_t i = 0; i < b.bmp.size(); i += 64) b.bmp[i] = static_cast<std::uint8_t>(r.Next());
+        return 91 + b.bmp.size();
+    }
+    if (pick < 84) {
+        auto& b = Add(d, d.bmx, d.bmxN, 201891);
+        b.bm.obj = Obj(r, id);
+        b.bm.byt = r.Below(65537);
+        b.bm.bmp.resize(static_cast<std::size_t>(b.bm.byt));
+        b.exdata.resize(static_cast<std::size_t>(r.Below(256)));
+        return 91 + b.bm.bmp.size() + b.exdata.size();
+    }
+    if (pick < 90) { auto& s = Add(d, d.sy, d.syN, 202020); s.obj = Obj(r, id); s.pos = TDPoint{r.Coord(), r.Coord()}; return 110; }
+    if (pick < 94) { auto& g = Add(d, d.gr, d.grN, 203220); g.obj = Obj(r, id); g.cnt = r.Below(10); g.gname = RandomText(textState, 16); return 72 + g.gname.size(); }
+    if (pick < 96) { auto& g = Add(d, d.grdim, d.grdimN, 203230); g.gr.obj = Obj(r, id); g.dim.txtstl.style = "標準"; g.dim.epsstl.style = "標準"; return 444; }
+    if (pick < 98) { auto& g = Add(d, d.grqle, d.grqleN, 203240); g.gr.obj = Obj(r, id); g.gr.gname = "注記"; return 358; }
+    auto& g = Add(d, d.grbar, d.grbarN, 203250);
+    g.gr.obj = Obj(r, id);
+    g.bar.txtstl.style = "風船";
+    return 236;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 3) {
+        std::fprintf(stderr, "Usage: make_drawing OUT.q6 SIZE_MB [--seed N] [--fixed]\n");
+        return 2;
+    }
+    const std::string out = argv[1];
+    const double mb = std::atof(argv[2]);
+    std::uint64_t seed = 1;
+    bool fixedOnly = false;
+    for (int i = 3; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--seed") && i + 1 < argc) seed = std::strtoull(argv[++i], nullptr, 10);
+        else if (!std::strcmp(argv[i], "--fixed")) fixedOnly = true;
+        else {
+            std::fprintf(stderr, "make_drawing: unknown option %s\n", argv[i]);
+            return 2;
+        }
+    }
+    TQ6Data d;
+    d.Title = "ベンチマーク図面";
+    d.txtstl[0].style = "標準";
+    Rng r{seed};
+    std::uint64_t textState = seed;
+    const std::size_t target = static_cast<std::size_t>(mb * 1e6);
+    std::size_t size = 107797;
+    int id = 0;
+    while (size < target) size += AddOne(d, r, ++id, fixedOnly, textState);
+    if (!d.FileOut(out)) {
+        std::fprintf(stderr, "make_drawing: cannot write %s\n", out.c_str());
+        return 1;
+    }
+    std::printf("%s: %d entities, about %.1f MB\n", out.c_str(), d.EntN, static_cast<double>(size) / 1e6);
+    return 0;
+}

@@ -1,0 +1,204 @@
+// Measures loading, saving and the report on one drawing, next to the raw
+// speed of reading and writing the same bytes on this machine.
+//   q6bench FILE [--runs N]
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "Func_/Func_.h"
+#include "Q6Unit/Q6Data.h"
+#include "Unit1/Report.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double Best(int runs, const std::function<void()>& f)
+{
+    double best = 1e300;
+    for (int i = 0; i < runs; ++i) {
+        const auto t0 = Clock::now();
+        f();
+        best = std::min(best, std::chrono::duration<double>(Clock::now() - t0).count());
+    }
+    return best;
+}
+
+// Reads the file into buf (allocated once, outside the timing).
+bool ReadInto(const std::string& path, std::vector<char>& buf)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY);
+    if (fd < 0) return false;
+    const auto size = static_cast<std::size_t>(::lseek(fd, 0, SEEK_END));
+    if (buf.size() != size) buf.resize(size);
+    std::size_t done = 0;
+    while (done < buf.size()) {
+        const ssize_t r = ::pread(fd, buf.data() + done, buf.size() - done, static_cast<off_t>(done));
+        if (r <= 0) break;
+        done += static_cast<std::size_t>(r);
+    }
+    ::close(fd);
+    return done == size;
+}
+
+bool WriteAllSync(const std::string& path, const std::vector<char>& buf)
+{
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0) return false;
+    std::size_t done = 0;
+    bool ok = true;
+    while (done < buf.size()) {
+        const ssize_t r = ::write(fd, buf.data() + done, std::min<std::size_t>(buf.size() - done, 8u << 20));
+        if (r <= 0) {
+            ok = false;
+            break;
+        }
+        done += static_cast<std::size_t>(r);
+    }
+    ok = ::fsync(fd) == 0 && ok;
+    ::close(fd);
+    return ok;
+}
+
+// The process's peak resident memory (VmHWM), in KiB.
+long MaxRssKiB()
+{
+    FILE* f = std::fopen("/proc/self/status", "r");
+    if (!f) return -1;
+    char line[256];
+    long kib = -1;
+    while (std::fgets(line, sizeof line, f))
+        if (std::sscanf(line, "VmHWM: %ld kB", &kib) == 1) break;
+    std::fclose(f);
+    return kib;
+}
+
+// Peak resident memory of a load, measured in a fresh process (this program
+// run again with --load-peak), so that nothing else it holds is counted.
+long LoadPeakKiB(const char* self, const std::string& path, long& before)
+{
+    int fds[2];
+    if (::pipe(fds) != 0) return -1;
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(fds[1], 1);
+        ::execl(self, self, "--load-peak", path.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    ::close(fds[1]);
+    char buf[128] = {};
+    const ssize_t n = ::read(fds[0], buf, sizeof buf - 1);
+    ::close(fds[0]);
+    int st = 0;
+    ::waitpid(pid, &st, 0);
+    long peak = -1;
+    if (n <= 0 || std::sscanf(buf, "%ld %ld", &before, &peak) != 2) return -1;
+    return peak;
+}
+
+int LoadPeakChild(const char* path)
+{
+    const long before = MaxRssKiB();
+    TQ6Data d;
+    const bool ok = d.FileIn(path);
+    std::printf("%ld %ld\n", before, ok ? MaxRssKiB() : -1L);
+    return ok ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc < 2) {
+        std::fprintf(stderr, "Usage: q6bench FILE [--runs N]\n");
+        return 2;
+    }
+    if (!std::strcmp(argv[1], "--load-peak") && argc == 3) return LoadPeakChild(argv[2]);
+    const std::string path = argv[1];
+    int runs = 3;
+    for (int i = 2; i < argc; ++i)
+        if (!std::strcmp(argv[i], "--runs") && i + 1 < argc) runs = std::max(1, std::atoi(argv[++i]));
+
+    std::vector<char> bytes;
+    if (!ReadInto(path, bytes) || bytes.empty()) {  // also warms the page cache
+        std::fprintf(stderr, "q6bench: cannot read %s\n", path.c_str());
+        return 1;
+    }
+    const double mb = static_cast<double>(bytes.size()) / 1e6;
+    const std::string outPath = path + ".bench-out.q6";
+    const std::string rawPath = path + ".bench-raw";
+
+    const double tRead = Best(runs, [&] { ReadInto(path, bytes); });
+    const double tWrite = Best(runs, [&] { WriteAllSync(rawPath, bytes); });
+    ::unlink(rawPath.c_str());
+
+    std::unique_ptr<TQ6Data> doc;
+    bool loaded = true;
+    const double tLoad = Best(runs, [&] {
+        doc = std::make_unique<TQ6Data>();
+        loaded = doc->FileIn(path) && loaded;
+    });
+    if (!loaded) {
+        std::fprintf(stderr, "q6bench: %s does not load\n", path.c_str());
+        return 1;
+    }
+    bool saved = true;
+    const double tSave = Best(runs, [&] { saved = doc->FileOut(outPath) && saved; });
+    ::unlink(outPath.c_str());
+    std::string saveMem;
+    const double tSaveMem = Best(runs, [&] { doc->MemOut(saveMem); });
+    saveMem = std::string();
+
+    std::string report;
+    std::size_t lines = 0;
+    const double tReport = Best(runs, [&] {
+        report.clear();
+        lines = AppendReport(*doc, report);
+    });
+    const double reportMb = static_cast<double>(report.size()) / 1e6;
+
+    // FloatStr on a spread of values.
+    std::vector<double> values(1 << 20);
+    std::mt19937_64 rng(7);
+    for (auto& v : values) v = std::ldexp(static_cast<double>(rng() >> 11), static_cast<int>(rng() % 80) - 60);
+    std::string sink;
+    sink.reserve(32u << 20);
+    const double tFloat = Best(runs, [&] {
+        sink.clear();
+        for (double v : values) AppendFloat(sink, v);
+    });
+
+    long before = 0;
+    const long peak = LoadPeakKiB("/proc/self/exe", path, before);
+
+    std::printf("file            %s\n", path.c_str());
+    std::printf("size            %.1f MB, %d entities, report %zu lines (%.1f MB)\n", mb, doc->EntN, lines, reportMb);
+    std::printf("%-28s %10s %12s %14s\n", "operation", "seconds", "MB/s", "items/s");
+    std::printf("%-28s %10.4f %12.0f\n", "raw read (page cache)", tRead, mb / tRead);
+    std::printf("%-28s %10.4f %12.0f\n", "raw write + fsync", tWrite, mb / tWrite);
+    std::printf("%-28s %10.4f %12.0f %14.0f entities/s\n", "FileIn", tLoad, mb / tLoad, doc->EntN / tLoad);
+    std::printf("%-28s %10.4f %12.0f%s\n", "FileOut (+ fsync, rename)", tSave, mb / tSave, saved ? "" : "  FAILED");
+    std::printf("%-28s %10.4f %12.0f\n", "save into memory", tSaveMem, mb / tSaveMem);
+    std::printf("%-28s %10.4f %12.0f %14.0f lines/s\n", "report into a string", tReport, reportMb / tReport,
+                static_cast<double>(lines) / tReport);
+    std::printf("%-28s %10.1f ns/value\n", "FloatStr", tFloat / static_cast<double>(values.size()) * 1e9);
+    std::printf("ratios          load/raw read %.2f, save/raw write %.2f\n", tRead / tLoad, tWrite / tSave);
+    if (peak > 0)
+        std::printf("peak memory     %.1f MB for the load (%.2f x file size; process before load %.1f MB)\n",
+                    static_cast<double>(peak - before) / 1024.0, static_cast<double>(peak - before) * 1024.0 / static_cast<double>(bytes.size()),
+                    static_cast<double>(before) / 1024.0);
+    return 0;
+}
