@@ -71,6 +71,9 @@ public:
     }
     // Skips n bytes (as far as the source goes); returns how many were skipped.
     std::uint64_t Skip(std::uint64_t n);
+    // The bytes from the current position that are already in memory
+    // (possibly none); valid until the next read or seek.
+    std::span<const std::uint8_t> Window() const { return {win_ + cur_, winLen_ - cur_}; }
     // Reads up to n bytes and returns a view of them, valid until the next call.
     std::span<const std::uint8_t> View(std::size_t n, std::vector<std::uint8_t>& scratch);
 

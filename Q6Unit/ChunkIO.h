@@ -40,9 +40,13 @@ public:
     static constexpr std::int64_t kNoLimit = INT64_MAX / 4;
 
     ChunkReader(LoadInput& in, std::int32_t length, bool limited)
-        : in_(in), len_(length), limit_(limited ? length : kNoLimit)
+        : in_(in), len_(length), limit_(limited ? length : kNoLimit), start_(in.s.Pos())
     {
+        Refresh();
     }
+    ~ChunkReader() { Sync(); }
+    ChunkReader(const ChunkReader&) = delete;
+    ChunkReader& operator=(const ChunkReader&) = delete;
     bool ok() const { return ok_; }
 
     template <class T>
@@ -67,9 +71,10 @@ public:
     void Text(const char*, std::string& s, std::int32_t width)
     {
         const std::size_t want = Allowed(static_cast<std::size_t>(width));
+        Sync();
         auto view = in_.s.View(want, in_.scratch);
         Account(view.size());
-        pos_ += width;
+        Advance(static_cast<std::size_t>(width), view.size());
         if (view.size() == static_cast<std::size_t>(width)) {
             s.clear();
             AppendFromAnsi(s, view.data(), view.size());
@@ -90,8 +95,9 @@ public:
             s.clear();
             return;
         }
+        Sync();
         auto view = in_.s.View(Allowed(static_cast<std::size_t>(size)), in_.scratch);
-        pos_ += size;
+        Advance(static_cast<std::size_t>(size), view.size());
         s.clear();
         AppendFromAnsi(s, view.data(), view.size());
     }
@@ -110,6 +116,7 @@ public:
     void CountedBytes(const char*, std::vector<std::uint8_t>& bytes, std::int32_t count)
     {
         const std::size_t b = count > 0 ? static_cast<std::size_t>(count) : 0;
+        Sync();
         // More image bytes than the file holds from here: a damaged chunk.
         if (b > in_.s.Remaining() || !Affordable(b)) {
             ok_ = false;
@@ -122,6 +129,7 @@ public:
     void TailBytes(const char*, std::vector<std::uint8_t>& bytes)
     {
         const std::int64_t m = std::max<std::int64_t>(0, len_ - pos_);
+        Sync();
         if (static_cast<std::uint64_t>(m) > in_.s.Remaining()) {
             ok_ = false;
             return;
@@ -156,18 +164,67 @@ private:
             if (in_.overread < 0) ok_ = false;
         }
     }
-    void Take(void* dst, std::size_t n)
+    // Most fields lie inside the payload, in bytes that are already in
+    // memory: they are copied straight from there.
+    [[gnu::always_inline]] void Take(void* dst, std::size_t n)
+    {
+        if (pos_ + static_cast<std::int64_t>(n) <= fastEnd_) {
+            std::memcpy(dst, fast_ + (pos_ - fastPos_), n);
+            pos_ += static_cast<std::int64_t>(n);
+            actual_ = pos_;
+            return;
+        }
+        TakeSlow(dst, n);
+    }
+    [[gnu::noinline]] void TakeSlow(void* dst, std::size_t n)
     {
         if (!ok_) return;
+        Sync();
         const std::size_t k = Allowed(n);
-        if (k) Account(in_.s.Read(dst, k));
+        const std::size_t got = k ? in_.s.Read(dst, k) : 0;
+        Account(got);
+        Advance(n, got);
+    }
+    // The payload advances by n bytes, of which `got` came from the stream.
+    void Advance(std::size_t n, std::size_t got)
+    {
         pos_ += static_cast<std::int64_t>(n);
+        actual_ += static_cast<std::int64_t>(got);
+        synced_ = actual_;
+        Refresh();
+    }
+    // Moves the stream to the bytes consumed so far.
+    void Sync()
+    {
+        if (synced_ != actual_) {
+            in_.s.Seek(start_ + static_cast<std::uint64_t>(actual_));
+            synced_ = actual_;
+        }
+    }
+    // The region that Take may copy from directly: inside the payload, inside
+    // the limit, already in memory. None once a read was cut short.
+    void Refresh()
+    {
+        if (actual_ != pos_) {
+            fastEnd_ = -1;
+            return;
+        }
+        const auto w = in_.s.Window();
+        fast_ = w.data();
+        fastPos_ = pos_;
+        fastEnd_ = std::min({pos_ + static_cast<std::int64_t>(w.size()), limit_, len_});
     }
 
     LoadInput& in_;
     std::int64_t len_;
     std::int64_t limit_;
-    std::int64_t pos_ = 0;
+    std::uint64_t start_;
+    std::int64_t pos_ = 0;     // logical position in the payload
+    std::int64_t actual_ = 0;  // bytes taken from the stream
+    std::int64_t synced_ = 0;  // bytes the stream has moved past
+    const std::uint8_t* fast_ = nullptr;  // the byte at payload position fastPos_
+    std::int64_t fastPos_ = 0;
+    std::int64_t fastEnd_ = -1;
     bool ok_ = true;
 };
 
