@@ -1,0 +1,138 @@
+// q6tool as a script sees it: output, exit status, files written.
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "ChunkBuilder.h"
+
+namespace {
+
+struct ToolRun {
+    int status;
+    std::string out;
+};
+
+ToolRun Tool(const std::string& args)
+{
+    const std::string cmd = std::string(Q6_BIN_DIR) + "/q6tool " + args + " 2>/dev/null";
+    FILE* p = ::popen(cmd.c_str(), "r");
+    ToolRun r{-1, {}};
+    if (!p) return r;
+    char buf[65536];
+    std::size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+    const int st = ::pclose(p);
+    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    return r;
+}
+
+std::string ReadFile(const std::string& p)
+{
+    std::ifstream f(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(f), {}};
+}
+
+class ToolTest : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        dir_ = std::filesystem::temp_directory_path() / ("q6tool-" + std::to_string(::getpid()));
+        std::filesystem::create_directories(dir_);
+    }
+    void TearDown() override { std::filesystem::remove_all(dir_); }
+    std::string Write(const std::string& name, const tb::Buf& b)
+    {
+        const auto p = (dir_ / name).string();
+        std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
+        return p;
+    }
+    std::filesystem::path dir_;
+};
+
+const std::string kSample = std::string(Q6_SOURCE_DIR) + "/samples/sample.q6";
+
+TEST_F(ToolTest, ReportOfTheSample)
+{
+    const ToolRun r = Tool("report " + kSample);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out.rfind("図面タイトル：サンプル図面 Q6\n", 0), 0u);
+    EXPECT_NE(r.out.find("\n----------\n点：1\n線：1\n"), std::string::npos);
+    EXPECT_TRUE(r.out.ends_with("グループBAR：1\n"));
+}
+
+TEST_F(ToolTest, FailureLinesAndExitStatus)
+{
+    const std::string notQ6 = Write("not.q6", tb::Buf{'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd'});
+    const std::string badLoad = Write("bad.q6", tb::Cat({tb::Title("x"), tb::Buf{1, 2, 3}}));
+    struct Case {
+        std::string args;
+        int status;
+        std::string out;
+    };
+    const Case cases[] = {
+        {"report " + notQ6, 1, "◆Q6図面ファイルでは無い/或いは他アプリで既に開いていますので中止します。\n"},
+        {"report " + (dir_ / "missing.q6").string(), 1, "◆Q6図面ファイルでは無い/或いは他アプリで既に開いていますので中止します。\n"},
+        {"report " + badLoad, 1, "◆ファイル読み込みエラーです。中止します。\n"},
+        {"report", 2, ""},
+        {"frobnicate x", 2, ""},
+        {"", 2, ""},
+    };
+    for (const auto& c : cases) {
+        const ToolRun r = Tool(c.args);
+        EXPECT_EQ(r.status, c.status) << c.args;
+        EXPECT_EQ(r.out, c.out) << c.args;
+    }
+    const ToolRun help = Tool("--help");
+    EXPECT_EQ(help.status, 0);
+    for (const char* word : {"report", "save", "chunks"}) EXPECT_NE(help.out.find(word), std::string::npos) << word;
+}
+
+TEST_F(ToolTest, SaveWritesTheSameBytesAndRefusesADrawingWithoutEntities)
+{
+    const std::string out = (dir_ / "copy.q6").string();
+    ToolRun r = Tool("save " + kSample + " " + out);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "Q6データを保存しました。\n");
+    EXPECT_EQ(ReadFile(out), ReadFile(kSample));
+
+    const std::string settingsOnly = Write("settings.q6", tb::Title("only settings"));
+    const std::string none = (dir_ / "none.q6").string();
+    r = Tool("save " + settingsOnly + " " + none);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "Q6データが開かれていません。\n");
+    EXPECT_FALSE(std::filesystem::exists(none));
+
+    r = Tool("save " + kSample + " " + (dir_ / "no-such-dir" / "x.q6").string());
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "Q6データが保存出来ませんでした。\n");
+}
+
+TEST_F(ToolTest, ChunksExplainWhyAFileDoesNotLoad)
+{
+    const std::string good = Write("good.q6", tb::Cat({tb::Title("t"), tb::Chunk(1234, 1, tb::Bytes().zeros(4)), tb::Point(1, 0, 0)}));
+    ToolRun r = Tool("chunks " + good);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("1234/1"), std::string::npos);
+    EXPECT_NE(r.out.find("unknown: skipped (unknown kind)"), std::string::npos);
+    EXPECT_NE(r.out.find("point: read"), std::string::npos);
+    EXPECT_NE(r.out.find("check: passed; load: passed; 1 entities"), std::string::npos);
+
+    const std::string stray = Write("stray.q6", tb::Cat({tb::Title("t"), tb::Point(1, 0, 0), tb::Buf{9, 9, 9}}));
+    r = Tool("chunks " + stray);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("3 stray byte(s) at the end"), std::string::npos);
+    EXPECT_NE(r.out.find("load: failed"), std::string::npos);
+
+    const std::string entityFirst = Write("entity-first.q6", tb::Point(1, 0, 0));
+    r = Tool("chunks " + entityFirst);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find("no settings chunk was read before it"), std::string::npos);
+}
+
+}  // namespace
