@@ -1,13 +1,30 @@
 // The entity chunks: one normal chunk of every kind with its values, its
 // report lines and what saving writes for it; then the edge cases of each kind.
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <new>
 #include <optional>
 
 #include "ChunkBuilder.h"
 #include "Payloads.h"
 #include "Q6Unit/Q6Data.h"
+#include "Unit1/Flows.h"
 #include "Unit1/Report.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+#define Q6_TEST_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define Q6_TEST_ASAN 1
+#endif
+#endif
 
 namespace {
 
@@ -630,6 +647,123 @@ TEST(EntityChunks, TextsWithANulCharacterAreSavedUpToIt)
     const std::string saved = SavedEntities(d);
     EXPECT_EQ(saved, fx::Str(Cat({Chunk(2007, 20, Bytes().zeros(38).raw("AB").u8(0)),
                                   Chunk(2032, 20, Bytes().zeros(63).raw("G").u8(0))})));
+}
+
+// ---- damaged counts and memory ------------------------------------------------------
+
+// Image, extra-data and mapped-image counts larger than what the file still
+// holds make the load fail, instead of inventing zero bytes.
+TEST(EntityChunks, CountsBeyondTheEndOfTheFileFailTheLoad)
+{
+    const Buf point = tb::Point(99, 1, 1);
+    const std::pair<const char*, Buf> cases[] = {
+        {"image count one byte larger than the rest of the file", Chunk(2018, 90, Bitmap(101, 100))},
+        {"image count 2147483647 and 100 image bytes", Chunk(2018, 90, Bitmap(2147483647, 100))},
+        {"the same after a good entity", Cat({point, Chunk(2018, 90, Bitmap(2147483647, 100))})},
+        {"image count beyond the end, extra data", Chunk(2018, 91, Bitmap(1000, 50), 83 + 1000)},
+        {"extra data beyond the end", Chunk(2018, 91, Bitmap(10, 15), 83 + 10 + 100)},
+        {"mapped image beyond the end", Chunk(2009, 60, MappedPolygon(1, 1, 50), 1089 + 16 + 500)},
+        {"mapped image count near 2^31", Chunk(2009, 60, MappedPolygon(1, 1, 50), 0x7FFFFFF0)},
+    };
+    for (const auto& [name, entities] : cases) {
+        SCOPED_TRACE(name);
+        const auto t0 = std::chrono::steady_clock::now();
+        TQ6Data d;
+        EXPECT_FALSE(d.MemIn(tb::Span(Cat({Head(), entities}))));
+        EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(1));
+        EXPECT_EQ(d.EntN, name == std::string("the same after a good entity") ? 1 : 0);
+    }
+}
+
+TEST(EntityChunks, AHugeImageCountShowsTheLoadFailureLine)
+{
+    const auto dir = std::filesystem::temp_directory_path() / ("q6ent-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    const auto path = (dir / "huge.q6").string();
+    const Buf file = Cat({Head(), Chunk(2018, 90, Bitmap(2147483647, 100))});
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(file.data()),
+                                                static_cast<std::streamsize>(file.size()));
+    TQ6Data d;
+    const OpenOutcome r = OpenDrawing(d, path);
+    EXPECT_EQ(r, OpenOutcome::LoadFailed);
+    ASSERT_NE(OpenFailureLine(r), nullptr);
+    EXPECT_STREQ(OpenFailureLine(r), "◆ファイル読み込みエラーです。中止します。");
+    std::filesystem::remove_all(dir);
+}
+
+#ifndef Q6_TEST_ASAN
+std::size_t VirtualMemorySize()
+{
+    std::ifstream st("/proc/self/status");
+    std::string key;
+    while (st >> key) {
+        if (key == "VmSize:") {
+            std::size_t kb = 0;
+            st >> kb;
+            return kb * 1024;
+        }
+        st.ignore(1 << 20, '\n');
+    }
+    return 0;
+}
+
+// Runs fn in a child process whose address space may grow by `extra` bytes
+// only; an allocation that this refuses ends the child with status 42.
+int RunWithAddressLimit(std::size_t extra, const std::function<int()>& fn)
+{
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const rlim_t limit = VirtualMemorySize() + extra;
+        const rlimit rl{limit, limit};
+        if (::setrlimit(RLIMIT_AS, &rl) != 0) ::_exit(43);
+        std::set_new_handler([] { ::_exit(42); });
+        ::_exit(fn());
+    }
+    int status = 0;
+    if (pid < 0 || ::waitpid(pid, &status, 0) != pid) return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(EntityChunks, AHugeImageCountAllocatesNothing)
+{
+    const Buf file = Cat({Head(), Chunk(2018, 90, Bitmap(2147483647, 100))});
+    const Buf good = Cat({Head(), Chunk(2018, 90, Bitmap(5000, 5000))});
+    const auto t0 = std::chrono::steady_clock::now();
+    const int status = RunWithAddressLimit(64u << 20, [&] {
+        TQ6Data ok;
+        if (!ok.MemIn(tb::Span(good))) return 2;  // the limit leaves room for ordinary loads
+        TQ6Data d;
+        return d.MemIn(tb::Span(file)) ? 1 : 0;
+    });
+    EXPECT_EQ(status, 0) << "42: an allocation beyond the limit was attempted";
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(2));
+}
+#endif
+
+// Point lists are held in full whatever the file holds; chunks that claim
+// the largest count near the end of a small file must not make the document
+// hold memory out of proportion to the file.
+TEST(EntityChunks, PointCountsNearTheEndOfAFileDoNotMultiplyMemory)
+{
+    Buf file = Head();
+    for (int i = 0; i < 1000; ++i) {
+        const Buf c = Chunk(2008, 20, Bytes().obj(i, 0, 0, 0).u8(0).i16(32767));
+        file.insert(file.end(), c.begin(), c.end());
+    }
+    const std::size_t limit = 2 * file.size() + (32u << 20);
+    TQ6Data d;
+    d.MemIn(tb::Span(file));
+    std::size_t held = 0;
+    for (std::int32_t i = 0; i < d.plN; ++i) held += d.pl[static_cast<std::size_t>(i)].pos.size() * sizeof(TDPoint);
+    EXPECT_LE(held, limit) << d.plN << " polylines hold " << held << " bytes of points for a file of " << file.size();
+#ifndef Q6_TEST_ASAN
+    EXPECT_EQ(RunWithAddressLimit(limit + (16u << 20), [&] {
+                  TQ6Data e;
+                  e.MemIn(tb::Span(file));
+                  return 0;
+              }),
+              0);
+#endif
 }
 
 }  // namespace
