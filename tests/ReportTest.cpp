@@ -1,7 +1,13 @@
 // The content report: whole reports of small fixture files, compared line for
 // line with what the listing's templates give.
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 
 #include "ChunkBuilder.h"
@@ -447,6 +453,49 @@ TEST(Report, TextAndGroupTails)
         ASSERT_EQ(report.size(), 2u + 24u);
         EXPECT_EQ(report[1], line);
     }
+}
+
+// q6tool report FILE prints the whole report as UTF-8 lines, or the failure line.
+TEST(Report, CommandLineReport)
+{
+    namespace fs = std::filesystem;
+    const std::string tool = std::string(Q6_BIN_DIR) + "/q6tool";
+    const fs::path dir = fs::temp_directory_path() / ("q6report-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    auto write = [&](const char* name, const Buf& bytes) {
+        const fs::path p = dir / name;
+        std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
+                                                 static_cast<std::streamsize>(bytes.size()));
+        return p.string();
+    };
+    auto run = [&](const std::string& file, std::string& output) {
+        FILE* p = ::popen(("'" + tool + "' report '" + file + "' 2>/dev/null").c_str(), "r");
+        if (!p) return -1;
+        char buf[4096];
+        while (std::size_t n = std::fread(buf, 1, sizeof buf, p)) output.append(buf, n);
+        const int status = ::pclose(p);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    const Buf drawing = Cat({tb::Title("\x90\x7D"), Line(1, 0), tb::Point(2, 5, 6)});
+    std::string output;
+    EXPECT_EQ(run(write("a.q6", drawing), output), 0);
+    TQ6Data d;
+    ASSERT_TRUE(d.MemIn(tb::Span(drawing)));
+    std::string want;
+    for (const auto& l : Report(d)) want += l + "\n";
+    EXPECT_EQ(output, want);
+    EXPECT_TRUE(output.starts_with("図面タイトル：図\n■レイヤ情報\n"));
+
+    const std::pair<Buf, const char*> failures[] = {
+        {Cat({tb::Point(1, 0, 0), tb::Title()}), "◆Q6図面ファイルでは無い/或いは他アプリで既に開いていますので中止します。\n"},
+        {Cat({tb::Title(), Chunk(2001, 99, Bytes().zeros(27))}), "◆ファイル読み込みエラーです。中止します。\n"},
+    };
+    for (const auto& [bytes, line] : failures) {
+        output.clear();
+        EXPECT_EQ(run(write("bad.q6", bytes), output), 1);
+        EXPECT_EQ(output, line);
+    }
+    fs::remove_all(dir);
 }
 
 }  // namespace
