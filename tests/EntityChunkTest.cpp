@@ -14,6 +14,8 @@
 
 #include "ChunkBuilder.h"
 #include "Payloads.h"
+#include "Q6Unit/ByteSource.h"
+#include "Q6Unit/Dump.h"
 #include "Q6Unit/Q6Data.h"
 #include "Unit1/Flows.h"
 #include "Unit1/Report.h"
@@ -764,6 +766,57 @@ TEST(EntityChunks, PointCountsNearTheEndOfAFileDoNotMultiplyMemory)
               }),
               0);
 #endif
+}
+
+// A source that serves bytes from memory but, like a file, only through
+// reads, so that the loader takes them in windows.
+class WindowedSource final : public ByteSource {
+public:
+    explicit WindowedSource(const Buf& b) : b_(b) {}
+    std::uint64_t Size() const override { return b_.size(); }
+    std::size_t ReadAt(std::uint64_t offset, void* dst, std::size_t n) override
+    {
+        if (offset >= b_.size()) return 0;
+        const std::size_t k = std::min<std::size_t>(n, b_.size() - static_cast<std::size_t>(offset));
+        std::memcpy(dst, b_.data() + offset, k);
+        return k;
+    }
+
+private:
+    const Buf& b_;
+};
+
+// Every field of every kind, and the chunks that read on past their length,
+// placed across the end of the loader's first read window.
+TEST(EntityChunks, WindowedReadsMatchReadsFromMemory)
+{
+    Buf kinds;
+    for (const auto& c : KindCases()) {
+        const Buf chunk = Chunk(c.id, c.version, c.payload);
+        kinds.insert(kinds.end(), chunk.begin(), chunk.end());
+    }
+    const Buf odd = Cat({Chunk(2007, 20, Cut(TextHead(), 20)), Chunk(2002, 20, Cut(Bytes().obj(1, 2, 3, 4).pt(5, 6), 20)),
+                         Chunk(2008, 20, Bytes().obj(1, 0, 0, 0).u8(2).i16(0)), Chunk(2032, 20, Cut(Group(""), 40)),
+                         Chunk(2007, 30, Cut(TextHead() + fx::Seq(200), 100)), tb::Point(5, 1, 2)});
+    const Buf tail = Cat({kinds, odd});
+    const Buf head = Head();
+    const std::size_t window = 1 << 20;
+    for (std::size_t shift = 1; shift < tail.size(); shift += 17) {
+        SCOPED_TRACE(shift);
+        // A text chunk that ends `shift` bytes before the end of the first window.
+        const std::size_t text = window - shift - head.size() - 8 - 38 - 1;
+        const Buf file = Cat({head, Chunk(2007, 20, TextHead().fill(text, 'w').u8(0)), tail});
+        TQ6Data mem, win;
+        const bool a = mem.MemIn(tb::Span(file));
+        WindowedSource src(file);
+        const bool b = win.Load(src, 2);
+        ASSERT_TRUE(a);
+        ASSERT_EQ(a, b);
+        ASSERT_EQ(win.EntN, 1 + 23 + 6);
+        ASSERT_EQ(win.tx[0].text, mem.tx[0].text);
+        win.tx[0].text = mem.tx[0].text = "";  // keeps the dumps small
+        ASSERT_EQ(DumpDocument(win), DumpDocument(mem));
+    }
 }
 
 }  // namespace
