@@ -199,13 +199,25 @@ TEST(SettingsChunks, TextFieldsFilledToTheirWidthReadBackWhole)
     };
     const Settings base(3);
     for (const auto& c : cases) {
-        for (bool japanese : {false, true}) {
-            SCOPED_TRACE(std::string(c.name) + (japanese ? " (double-byte)" : ""));
-            // Single-byte text, or double-byte text with one single-byte
-            // character where the width is odd; the byte after the field is
-            // not zero either.
-            std::string text = japanese ? fx::Rep(fx::kZu, static_cast<int>(c.width / 2)) : std::string(c.width, 'x');
-            if (japanese && c.width % 2) text += "Q";
+        for (int variant : {0, 1, 2}) {
+            // 0: single-byte text; 1: double-byte text, with one single-byte
+            // character where the width is odd; 2: a lead byte in the last
+            // place, whose trail byte would be the first byte after the field.
+            // The byte after the field is never zero.
+            SCOPED_TRACE(std::string(c.name) + " variant " + std::to_string(variant));
+            std::string text;
+            std::string want;
+            char after = 'N';
+            if (variant == 0) {
+                text = want = std::string(c.width, 'x');
+            } else if (variant == 1) {
+                text = fx::Rep(fx::kZu, static_cast<int>(c.width / 2)) + (c.width % 2 ? "Q" : "");
+                want = fx::Rep("図", static_cast<int>(c.width / 2)) + (c.width % 2 ? "Q" : "");
+            } else {
+                text = std::string(c.width - 1, 'y') + "\x90";
+                want = std::string(c.width - 1, 'y') + "\xEF\xBF\xBD";  // U+FFFD
+                after = '\x7D';
+            }
             ASSERT_EQ(text.size(), c.width);
             Bytes* payload = nullptr;
             Settings s = base;
@@ -216,12 +228,11 @@ TEST(SettingsChunks, TextFieldsFilledToTheirWidthReadBackWhole)
             default: payload = &s.views; break;
             }
             std::memcpy(payload->b.data() + c.offset, text.data(), c.width);
-            payload->b[c.offset + c.width] = 'N';
+            payload->b[c.offset + c.width] = static_cast<std::uint8_t>(after);
             TQ6Data d;
             ASSERT_TRUE(d.MemIn(tb::Span(s.File())));
-            const std::string want = japanese ? fx::Rep("図", static_cast<int>(c.width / 2)) + (c.width % 2 ? "Q" : "")
-                                              : std::string(c.width, 'x');
             EXPECT_EQ(c.value(d), want);
+            if (variant == 2) continue;  // an invalid byte does not come back as it was
             // Saved again, the field is the same bytes.
             std::string out;
             ASSERT_TRUE(d.MemOut(out));
