@@ -109,8 +109,12 @@ public:
         if (cnt < 1) cnt = 1;
         const std::size_t bytes = 16u * static_cast<std::size_t>(cnt);
         if (!Affordable(bytes)) return;
+        // The list is held in full, read or not: its part beyond the chunk is
+        // charged whole, also where the end of the file leaves it unread.
+        const std::int64_t left = in_.overread - Beyond(bytes);
         pos.assign(static_cast<std::size_t>(cnt), TDPoint{});
         Take(pos.data(), bytes);
+        in_.overread = left;
     }
 
     void CountedBytes(const char*, std::vector<std::uint8_t>& bytes, std::int32_t count)
