@@ -173,7 +173,7 @@ private:
     [[gnu::always_inline]] void Take(void* dst, std::size_t n)
     {
         if (pos_ + static_cast<std::int64_t>(n) <= fastEnd_) {
-            std::memcpy(dst, fast_ + (pos_ - fastPos_), n);
+            if (n) std::memcpy(dst, fast_ + (pos_ - fastPos_), n);
             pos_ += static_cast<std::int64_t>(n);
             actual_ = pos_;
             return;
