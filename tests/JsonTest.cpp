@@ -328,6 +328,8 @@ TEST(Json, BadValuesAreRefusedWithTheirPlace)
         // point lists
         {ent(R"({"kind": "pl"})"), "entities[0].pos: missing: a point list holds 1 to 32767 points"},
         {ent(R"({"kind": "pg", "pos": []})"), "entities[0].pos: expected an array of 1 to 32767 points"},
+        {ent(R"({"kind": "bzx"})"), "entities[0].bz.pos: missing: a point list holds 1 to 32767 points"},
+        {ent(R"({"kind": "pgm", "pg": {}})"), "entities[0].pg.pos: missing: a point list holds 1 to 32767 points"},
         {ent(R"({"kind": "bzx", "bz": {"cnt": 1, "pos": [{}, {}]}})"),
          "entities[0].bz.cnt: 1 disagrees with the 2 points of pos"},
         {ent(R"({"kind": "pgg", "pg": {"pos": [{"X": 1}, {"Z": 2}]}})"), "entities[0].pg.pos[1].Z: unknown field"},
@@ -451,6 +453,7 @@ TEST(JsonSchema, ExportsFollowItAndBadDocumentsDoNot)
         R"({"format": 1, "li": {"current": 256}})",
         R"({"format": 1, "entities": [{"kind": "pt", "pos": {"X": "nan"}}]})",
         R"({"format": 1, "entities": [{"kind": "pl"}]})",
+        R"({"format": 1, "entities": [{"kind": "plx"}]})",
         R"({"format": 1, "entities": [{"kind": "lnx", "e": {"symb": "00"}}]})",
         R"({"format": 1, "entities": [{"kind": "cr", "id": 2001}]})",
         R"({"format": 1, "entities": [{"kind": "pt", "colour": 1}]})",

@@ -388,11 +388,14 @@ public:
                                  " hexadecimal digits, got " + std::to_string(s.size()) + " digits");
         DecodeHex(s, p, name);
     }
+    // A record left out is read as an empty object: its fields keep their
+    // values, and a point list in it is still required.
     template <class F>
     void Nest(const char* name, F&& f)
     {
+        static const json kEmpty = json::object();
         const json* v = Field(name);
-        if (!v) return;
+        if (!v) v = &kEmpty;
         if (!v->is_object()) path_.Fail(name, "expected an object");
         if (name) path_.Push(name);
         const json* saved = item_;
@@ -867,6 +870,7 @@ public:
         objs_.push_back(&o);
         f();
         objs_.pop_back();
+        if (name && o.contains("required")) (*objs_.back())["required"].push_back(name);
         Put(name, std::move(o));
     }
     template <class F>
