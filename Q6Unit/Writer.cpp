@@ -106,7 +106,12 @@ bool TQ6Data::MemOut(std::string& out) const
 {
     out.clear();
     try {
-        return WriteDocument(*this, out, [](std::string&) { return true; });
+        // The writer empties its buffer after each flush: collect the pieces.
+        std::string buf;
+        return WriteDocument(*this, buf, [&out](std::string& b) {
+            out += b;
+            return true;
+        });
     } catch (...) {
         return false;
     }

@@ -6,3 +6,16 @@
 // Lists every chunk of FILE and what loading did with it. Exit status 0 when
 // the file loads, 1 when it does not.
 int ChunksCommand(const std::string& file);
+
+// Writes the drawing FILE as JSON to OUT, or to standard output when OUT is
+// empty. Exit status 0 when written, 1 when FILE does not load or OUT cannot
+// be written.
+int JsonCommand(const std::string& file, const std::string& out);
+
+// Builds a drawing from the JSON file IN and saves it as OUT. Exit status 0
+// when saved, 1 when IN cannot be read or holds a bad value (nothing is
+// written then) or OUT cannot be saved.
+int BuildCommand(const std::string& in, const std::string& out);
+
+// Prints the JSON Schema of what `json` writes and `build` reads.
+int SchemaCommand();

@@ -23,6 +23,13 @@ const char* const kUsage =
     "                       Exit 0 when saved, 1 when IN does not load or nothing was saved.\n"
     "  chunks FILE          List every chunk: offset, identifier/version, length, kind and\n"
     "                       what loading did with it, then the outcome. Exit 0 when it loads.\n"
+    "  json FILE [OUT]      Write the whole drawing as JSON to OUT (or standard output):\n"
+    "                       title, settings and every entity in file order, every field.\n"
+    "                       Exit 0 when written, 1 when FILE does not load.\n"
+    "  build IN.json OUT    Build a drawing from JSON as json writes it and save it as OUT.\n"
+    "                       Fields left out take the values of a new document. A bad value\n"
+    "                       is refused with its place in the JSON: exit 1, nothing written.\n"
+    "  schema               Print the JSON Schema of what json writes and build reads.\n"
     "  --help               Show this text.\n"
     "\n"
     "Output is UTF-8, one \"\\n\" after each line. Exit 2 means a usage error.\n";
@@ -104,6 +111,18 @@ int main(int argc, char** argv)
     if (cmd == "chunks") {
         if (args.size() != 2) return Usage("chunks takes one file");
         return ChunksCommand(args[1]);
+    }
+    if (cmd == "json") {
+        if (args.size() != 2 && args.size() != 3) return Usage("json takes a drawing and, optionally, an output file");
+        return JsonCommand(args[1], args.size() == 3 ? args[2] : std::string());
+    }
+    if (cmd == "build") {
+        if (args.size() != 3) return Usage("build takes a JSON file and an output file");
+        return BuildCommand(args[1], args[2]);
+    }
+    if (cmd == "schema") {
+        if (args.size() != 1) return Usage("schema takes no arguments");
+        return SchemaCommand();
     }
     return Usage(("unknown command: " + cmd).c_str());
 }

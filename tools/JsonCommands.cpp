@@ -1,0 +1,78 @@
+// q6tool json, build and schema.
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "Q6Unit/Q6Data.h"
+#include "Unit1/Flows.h"
+#include "tools/Commands.h"
+#include "tools/Json.h"
+
+namespace {
+
+bool ReadWhole(const std::string& fn, std::string& text)
+{
+    std::FILE* f = std::fopen(fn.c_str(), "rb");
+    if (!f) return false;
+    text.clear();
+    char buf[1 << 16];
+    std::size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
+    const bool ok = !std::ferror(f);
+    std::fclose(f);
+    return ok;
+}
+
+}  // namespace
+
+int JsonCommand(const std::string& file, const std::string& out)
+{
+    TQ6Data doc;
+    const OpenOutcome r = OpenDrawing(doc, file);
+    if (r != OpenOutcome::Loaded) {
+        std::fprintf(stderr, "%s\n", OpenFailureLine(r));
+        return 1;
+    }
+    std::FILE* f = out.empty() ? stdout : std::fopen(out.c_str(), "wb");
+    if (!f) {
+        std::fprintf(stderr, "q6tool: cannot write %s: %s\n", out.c_str(), std::strerror(errno));
+        return 1;
+    }
+    bool ok = ExportJson(doc, [f](std::string_view s) { return std::fwrite(s.data(), 1, s.size(), f) == s.size(); });
+    ok = std::fflush(f) == 0 && ok;
+    if (!out.empty()) {
+        ok = std::fclose(f) == 0 && ok;
+        if (!ok) std::remove(out.c_str());
+    }
+    if (!ok) std::fprintf(stderr, "q6tool: cannot write %s\n", out.empty() ? "the JSON" : out.c_str());
+    return ok ? 0 : 1;
+}
+
+int BuildCommand(const std::string& in, const std::string& out)
+{
+    std::string text;
+    if (!ReadWhole(in, text)) {
+        std::fprintf(stderr, "q6tool: cannot read %s: %s\n", in.c_str(), std::strerror(errno));
+        return 1;
+    }
+    TQ6Data doc;
+    std::string error;
+    if (!ImportJson(text, doc, error)) {
+        std::fprintf(stderr, "q6tool: %s: %s\n", in.c_str(), error.c_str());
+        return 1;
+    }
+    text = std::string();
+    if (!doc.FileOut(out)) {
+        std::fprintf(stderr, "q6tool: cannot save %s\n", out.c_str());
+        return 1;
+    }
+    return 0;
+}
+
+int SchemaCommand()
+{
+    const std::string s = JsonSchema();
+    std::fwrite(s.data(), 1, s.size(), stdout);
+    return std::fflush(stdout) == 0 ? 0 : 1;
+}
