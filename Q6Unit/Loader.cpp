@@ -22,7 +22,7 @@ constexpr bool kCopiesPayload =
 constexpr std::int64_t kOverreadSlack = 16 << 20;
 
 void Tell(const ChunkObserver* obs, int pass, std::uint64_t offset, std::int16_t id, std::uint16_t ver,
-          std::int32_t len, ChunkEvent::What what, std::uint64_t size)
+          std::int32_t len, ChunkEvent::What what, std::uint64_t size, bool ends = true, bool result = false)
 {
     if (!obs) return;
     ChunkEvent e;
@@ -33,6 +33,8 @@ void Tell(const ChunkObserver* obs, int pass, std::uint64_t offset, std::int16_t
     e.length = len;
     e.what = what;
     e.pastEnd = len >= 0 && offset + 8 + static_cast<std::uint64_t>(len) > size;
+    e.ends = ends || e.pastEnd;
+    e.result = result;
     (*obs)(e);
 }
 
@@ -271,7 +273,7 @@ bool TQ6Data::ReadHeaderChunks(LoadInput& in, std::uint64_t& handover)
         default: what = id >= 2000 ? ChunkEvent::HandOver : ChunkDefaultWhat(id, ver);
         }
         if (what == ChunkEvent::Read && !result) what = ChunkEvent::ReaderFailed;
-        Tell(in.obs, 1, start, id, ver, len, what, size);
+        Tell(in.obs, 1, start, id, ver, len, what, size, id >= 2000 || !result || next >= size, result);
         if (id >= 2000) {
             handover = start;
             break;
@@ -311,7 +313,7 @@ bool TQ6Data::ReadEntityChunks(LoadInput& in, std::uint64_t start)
         default: what = ChunkDefaultWhat(id, ver);
         }
         if (what == ChunkEvent::Read && !result) what = ChunkEvent::ReaderFailed;
-        Tell(in.obs, 2, at, id, ver, len, what, size);
+        Tell(in.obs, 2, at, id, ver, len, what, size, !result || next >= size, result);
         if (!result) break;
     }
     return result;

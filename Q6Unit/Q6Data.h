@@ -34,6 +34,8 @@ struct ChunkEvent {
     std::int32_t length = 0;
     What what = Read;
     bool pastEnd = false;  // the declared length runs past the end of the file
+    bool ends = false;     // the pass ends at this chunk
+    bool result = false;   // the pass's result so far, after this chunk
 };
 using ChunkObserver = std::function<void(const ChunkEvent&)>;
 

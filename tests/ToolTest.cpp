@@ -135,4 +135,39 @@ TEST_F(ToolTest, ChunksExplainWhyAFileDoesNotLoad)
     EXPECT_NE(r.out.find("no settings chunk was read before it"), std::string::npos);
 }
 
+// Every damaged file gets a line that says where and why loading fails.
+TEST_F(ToolTest, ChunksOfDamagedFiles)
+{
+    using tb::Bytes;
+    using tb::Cat;
+    using tb::Chunk;
+    struct Case {
+        const char* name;
+        tb::Buf file;
+        const char* says;
+    };
+    const Case cases[] = {
+        {"empty", {}, "the file is empty"},
+        {"short", tb::Buf{1, 2, 3}, "failed (the file is shorter than one chunk header)"},
+        {"first chunk unknown", Cat({Chunk(1234, 1, Bytes().zeros(4)), tb::Title()}),
+         "unknown: skipped (unknown kind); the file must start with a settings chunk that loads: loading fails here"},
+        {"title too long for the check", Chunk(1000, 10, Bytes().fill(300, 'a')),
+         "check: failed (the first chunk must be the title chunk 1000/10 with a length of 0 to 256)"},
+        {"first entity chunk unknown", Cat({tb::Title(), Chunk(2001, 99, Bytes().zeros(27))}),
+         "unknown: skipped (unknown kind); the entities must start with a chunk that loads: loading fails here"},
+        {"negative length", Cat({tb::Title(), tb::Point(1, 0, 0), Chunk(2001, 20, Bytes(), -35)}),
+         "point: negative length; loading fails here"},
+        {"group too short", Cat({tb::Title(), Chunk(2032, 30, Bytes().zeros(400))}),
+         "dimension group: refused by its reader; loading fails here"},
+        {"length past the end", Cat({tb::Title(), Chunk(2001, 20, Bytes().obj(1, 0, 0, 0), 1000)}),
+         "point: read; its length runs past the end of the file"},
+        {"settings chunk among the entities", Cat({tb::Title(), tb::Point(1, 0, 0), tb::Title()}),
+         "title: skipped (a settings chunk among the entities)"},
+    };
+    for (const auto& c : cases) {
+        const ToolRun r = Tool("chunks " + Write("damaged.q6", c.file));
+        EXPECT_NE(r.out.find(c.says), std::string::npos) << c.name << "\n" << r.out;
+    }
+}
+
 }  // namespace

@@ -29,6 +29,10 @@ std::string Describe(const ChunkEvent& e)
     case ChunkEvent::BadHeader: s += "stray bytes"; break;
     }
     if (e.pastEnd) s += "; its length runs past the end of the file";
+    if (e.ends && !e.result && e.what != ChunkEvent::ReaderFailed && e.what != ChunkEvent::NegativeLength &&
+        e.what != ChunkEvent::HandOver)
+        s += e.pass == 2 ? "; the entities must start with a chunk that loads: loading fails here"
+                         : "; the file must start with a settings chunk that loads: loading fails here";
     return s;
 }
 
@@ -45,7 +49,14 @@ int ChunksCommand(const std::string& file)
     const std::uint64_t size = src.Size();
     std::printf("%12s  %-11s %11s  %s\n", "offset", "id/version", "length", "kind: what loading did");
     TQ6Data check;
-    const bool checked = check.Load(src, 0);
+    std::string why;
+    ChunkObserver checkObs = [&](const ChunkEvent& e) {
+        if (e.what == ChunkEvent::BadHeader)
+            why = size == 0 ? "the file is empty" : "the file is shorter than one chunk header";
+        else if (e.what != ChunkEvent::Read)
+            why = "the first chunk must be the title chunk 1000/10 with a length of 0 to 256";
+    };
+    const bool checked = check.Load(src, 0, &checkObs);
     TQ6Data doc;
     ChunkEvent pending;
     bool hasPending = false;
@@ -65,10 +76,11 @@ int ChunksCommand(const std::string& file)
         std::printf("%s\n", Describe(e).c_str());
     };
     const bool loaded = doc.Load(src, 2, &obs);
+    if (size == 0) std::printf("%12d  the file is empty: there is no chunk\n", 0);
     if (hasPending)  // the entity pass never started
         std::printf("%s; no settings chunk was read before it, so loading fails here\n",
                     Describe(pending).c_str());
-    std::printf("file size %" PRIu64 " bytes; check: %s; load: %s; %d entities\n", size, checked ? "passed" : "failed",
-                loaded ? "passed" : "failed", doc.EntN);
+    std::printf("file size %" PRIu64 " bytes; check: %s; load: %s; %d entities\n", size,
+                checked ? "passed" : ("failed (" + why + ")").c_str(), loaded ? "passed" : "failed", doc.EntN);
     return checked && loaded ? 0 : 1;
 }
