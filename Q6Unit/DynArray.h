@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <stdexcept>
 #include <vector>
@@ -47,6 +48,17 @@ public:
         }
         len_ = n;
     }
+    // Counts one more element and returns it; the length grows in steps of 100
+    // (to count + 99 when the count becomes 1 more than a multiple of 100). If
+    // growing fails, the count keeps its new value and the exception escapes.
+    T& AppendAt(std::int32_t& count)
+    {
+        if (count == INT32_MAX) throw std::length_error("TDynArray count");
+        ++count;
+        if (count % 100 == 1) SetLength(static_cast<std::size_t>(count) + 99);
+        return (*this)[static_cast<std::size_t>(count - 1)];
+    }
+
     void Clear()
     {
         blocks_.clear();

@@ -100,12 +100,31 @@ bool TQ6Data::ReadChunkHeader(LoadInput& in, std::int16_t& id, std::uint16_t& ve
 
 // ---- settings readers ---------------------------------------------------------
 
+namespace {
+
+// A record, or a table of records or numbers, read in index order.
+template <class T>
+void ReadFields(ChunkReader& r, T& member)
+{
+    if constexpr (requires { member.size(); member[0]; }) {
+        for (auto& x : member) ReadFields(r, x);
+    } else if constexpr (std::is_arithmetic_v<T>) {
+        r.Num(nullptr, member);
+    } else {
+        q6layout::Fields(r, member);
+    }
+}
+
+}  // namespace
+
+// `limited`: the reader takes at most the chunk's length into the start of
+// the member; otherwise it reads the member's full size whatever the length.
 template <class T>
 bool TQ6Data::ReadSettings(LoadInput& in, std::int32_t length, T& member, bool limited)
 {
     try {
         ChunkReader r(in, length, limited);
-        q6layout::Fields(r, member);
+        ReadFields(r, member);
         return r.ok();
     } catch (...) {
         return false;
@@ -129,65 +148,14 @@ bool TQ6Data::ReadLayerInfo(LoadInput& in, std::int32_t length) { return ReadSet
 bool TQ6Data::ReadPaperSize(LoadInput& in, std::int32_t length) { return ReadSettings(in, length, psz, false); }
 bool TQ6Data::ReadAxisInfo(LoadInput& in, std::int32_t length) { return ReadSettings(in, length, ai, false); }
 bool TQ6Data::ReadGridInfo(LoadInput& in, std::int32_t length) { return ReadSettings(in, length, gi, true); }
-
-bool TQ6Data::ReadTextStyles(LoadInput& in, std::int32_t length)
-{
-    try {
-        ChunkReader r(in, length, false);
-        for (auto& t : txtstl) q6layout::Fields(r, t);
-        return r.ok();
-    } catch (...) {
-        return false;
-    }
-}
-
-bool TQ6Data::ReadDimStyles(LoadInput& in, std::int32_t length)
-{
-    try {
-        ChunkReader r(in, length, false);
-        for (auto& d : dimstl) q6layout::Fields(r, d);
-        return r.ok();
-    } catch (...) {
-        return false;
-    }
-}
-
-bool TQ6Data::ReadDimStyleEx(LoadInput& in, std::int32_t length)
-{
-    try {
-        ChunkReader r(in, length, true);
-        for (auto& d : dimstlex) q6layout::Fields(r, d);
-        return r.ok();
-    } catch (...) {
-        return false;
-    }
-}
-
+bool TQ6Data::ReadTextStyles(LoadInput& in, std::int32_t length) { return ReadSettings(in, length, txtstl, false); }
+bool TQ6Data::ReadDimStyles(LoadInput& in, std::int32_t length) { return ReadSettings(in, length, dimstl, false); }
+bool TQ6Data::ReadDimStyleEx(LoadInput& in, std::int32_t length) { return ReadSettings(in, length, dimstlex, true); }
 bool TQ6Data::ReadSymbolStyle(LoadInput& in, std::int32_t length) { return ReadSettings(in, length, symstl, true); }
 bool TQ6Data::ReadPrintStyle(LoadInput& in, std::int32_t length) { return ReadSettings(in, length, prnstl, true); }
 bool TQ6Data::ReadPrintInfo(LoadInput& in, std::int32_t length) { return ReadSettings(in, length, pri, true); }
-
-bool TQ6Data::ReadColorTable(LoadInput& in, std::int32_t length)
-{
-    try {
-        ChunkReader r(in, length, true);
-        for (auto& c : coltbl) r.Num(nullptr, c);
-        return r.ok();
-    } catch (...) {
-        return false;
-    }
-}
-
-bool TQ6Data::ReadViewInfo(LoadInput& in, std::int32_t length)
-{
-    try {
-        ChunkReader r(in, length, false);
-        for (auto& v : viewinfo) q6layout::Fields(r, v);
-        return r.ok();
-    } catch (...) {
-        return false;
-    }
-}
+bool TQ6Data::ReadColorTable(LoadInput& in, std::int32_t length) { return ReadSettings(in, length, coltbl, true); }
+bool TQ6Data::ReadViewInfo(LoadInput& in, std::int32_t length) { return ReadSettings(in, length, viewinfo, false); }
 
 // ---- entity readers -----------------------------------------------------------
 
@@ -195,9 +163,7 @@ bool TQ6Data::AddEntNo(std::int16_t id, std::int16_t version, std::int32_t index
 {
     if (EntN == INT32_MAX) return false;
     try {
-        ++EntN;
-        if (EntN % 100 == 1) Ent.SetLength(static_cast<std::size_t>(EntN) + 99);
-        Ent[static_cast<std::size_t>(EntN - 1)] = TQ6EntNo{id * 100 + version, index};
+        Ent.AppendAt(EntN) = TQ6EntNo{id * 100 + version, index};
         return true;
     } catch (...) {
         --EntN;
@@ -219,9 +185,7 @@ bool TQ6Data::ReadEntity(LoadInput& in, TDynArray<T>& arr, std::int32_t& count, 
 {
     if (count == INT32_MAX) return false;
     try {
-        ++count;
-        if (count % 100 == 1) arr.SetLength(static_cast<std::size_t>(count) + 99);
-        T& e = arr[static_cast<std::size_t>(count - 1)];
+        T& e = arr.AppendAt(count);
         ChunkReader r(in, length, kCopiesPayload<T>);
         q6layout::Fields(r, e);
         if (!r.ok()) return false;

@@ -70,6 +70,16 @@ public:
     void DataInit();
     void DataFree();
 
+    // Appends a new zero-filled element to a kind's array and its entry to
+    // the index, for documents built in code; INo is identifier x 100 + version.
+    template <class T>
+    T& AddEntity(TDynArray<T>& arr, std::int32_t& count, std::int32_t INo)
+    {
+        T& e = arr.AppendAt(count);
+        Ent.AppendAt(EntN) = TQ6EntNo{INo, count - 1};
+        return e;
+    }
+
     // Loading from a file. Each returns false when the file cannot be opened
     // (missing, not a regular file, or locked by a writer) or does not load.
     bool FileCheck(const std::string& FName);

@@ -28,17 +28,6 @@ struct Rng {
     double Coord() { return static_cast<double>(Below(4200000)) / 1000.0; }
 };
 
-template <class T>
-T& Add(TQ6Data& d, TDynArray<T>& arr, std::int32_t& n, int ino)
-{
-    ++n;
-    if (n % 100 == 1) arr.SetLength(static_cast<std::size_t>(n) + 99);
-    ++d.EntN;
-    if (d.EntN % 100 == 1) d.Ent.SetLength(static_cast<std::size_t>(d.EntN) + 99);
-    d.Ent[static_cast<std::size_t>(d.EntN - 1)] = TQ6EntNo{ino, n - 1};
-    return arr[static_cast<std::size_t>(n - 1)];
-}
-
 TQ6ObjectHeader Obj(Rng& r, int id) { return TQ6ObjectHeader{id, static_cast<std::uint8_t>(r.Below(8)), static_cast<std::uint16_t>(r.Below(0x10000)), static_cast<std::uint32_t>(r.Next())}; }
 
 void Points(Rng& r, std::vector<TDPoint>& pos, std::int16_t& cnt)
@@ -53,31 +42,31 @@ std::size_t AddOne(TQ6Data& d, Rng& r, int id, bool fixedOnly, std::uint64_t& te
 {
     const int pick = fixedOnly ? r.Below(4) * 25 : r.Below(100);
     if (fixedOnly) {
-        if (pick < 25) { Add(d, d.pt, d.ptN, 200120) = TQ6ObjectPoint{Obj(r, id), {r.Coord(), r.Coord()}}; return 35; }
-        if (pick < 50) { Add(d, d.ln, d.lnN, 200220) = TQ6ObjectLine{Obj(r, id), {TDPoint{r.Coord(), r.Coord()}, TDPoint{r.Coord(), r.Coord()}}}; return 51; }
-        if (pick < 75) { Add(d, d.cr, d.crN, 200320) = TQ6ObjectCircle{Obj(r, id), {r.Coord(), r.Coord()}, r.Coord(), {0, 3.14159}}; return 59; }
-        auto& s = Add(d, d.sy, d.syN, 202020);
+        if (pick < 25) { d.AddEntity(d.pt, d.ptN, 200120) = TQ6ObjectPoint{Obj(r, id), {r.Coord(), r.Coord()}}; return 35; }
+        if (pick < 50) { d.AddEntity(d.ln, d.lnN, 200220) = TQ6ObjectLine{Obj(r, id), {TDPoint{r.Coord(), r.Coord()}, TDPoint{r.Coord(), r.Coord()}}}; return 51; }
+        if (pick < 75) { d.AddEntity(d.cr, d.crN, 200320) = TQ6ObjectCircle{Obj(r, id), {r.Coord(), r.Coord()}, r.Coord(), {0, 3.14159}}; return 59; }
+        auto& s = d.AddEntity(d.sy, d.syN, 202020);
         s.obj = Obj(r, id);
         s.pos = TDPoint{r.Coord(), r.Coord()};
         s.len = r.Coord();
         return 110;
     }
-    if (pick < 22) { Add(d, d.ln, d.lnN, 200220) = TQ6ObjectLine{Obj(r, id), {TDPoint{r.Coord(), r.Coord()}, TDPoint{r.Coord(), r.Coord()}}}; return 51; }
-    if (pick < 25) { auto& l = Add(d, d.lnx, d.lnxN, 200230); l.ln.obj = Obj(r, id); l.ln.pos[1] = TDPoint{r.Coord(), 1}; l.e.symb[114] = 7; return 313; }
-    if (pick < 30) { Add(d, d.pt, d.ptN, 200120) = TQ6ObjectPoint{Obj(r, id), {r.Coord(), r.Coord()}}; return 35; }
-    if (pick < 38) { Add(d, d.cr, d.crN, 200320) = TQ6ObjectCircle{Obj(r, id), {r.Coord(), r.Coord()}, r.Coord(), {0, 6.283}}; return 59; }
-    if (pick < 39) { auto& c = Add(d, d.crx, d.crxN, 200330); c.cr.obj = Obj(r, id); c.cr.r = 3; return 321; }
-    if (pick < 41) { Add(d, d.ep, d.epN, 200520) = TQ6ObjectEllipse{Obj(r, id), {r.Coord(), r.Coord()}, {3, 2}, {0, 1}, 0.5}; return 75; }
-    if (pick < 42) { auto& e = Add(d, d.epx, d.epxN, 200530); e.ep.obj = Obj(r, id); return 337; }
+    if (pick < 22) { d.AddEntity(d.ln, d.lnN, 200220) = TQ6ObjectLine{Obj(r, id), {TDPoint{r.Coord(), r.Coord()}, TDPoint{r.Coord(), r.Coord()}}}; return 51; }
+    if (pick < 25) { auto& l = d.AddEntity(d.lnx, d.lnxN, 200230); l.ln.obj = Obj(r, id); l.ln.pos[1] = TDPoint{r.Coord(), 1}; l.e.symb[114] = 7; return 313; }
+    if (pick < 30) { d.AddEntity(d.pt, d.ptN, 200120) = TQ6ObjectPoint{Obj(r, id), {r.Coord(), r.Coord()}}; return 35; }
+    if (pick < 38) { d.AddEntity(d.cr, d.crN, 200320) = TQ6ObjectCircle{Obj(r, id), {r.Coord(), r.Coord()}, r.Coord(), {0, 6.283}}; return 59; }
+    if (pick < 39) { auto& c = d.AddEntity(d.crx, d.crxN, 200330); c.cr.obj = Obj(r, id); c.cr.r = 3; return 321; }
+    if (pick < 41) { d.AddEntity(d.ep, d.epN, 200520) = TQ6ObjectEllipse{Obj(r, id), {r.Coord(), r.Coord()}, {3, 2}, {0, 1}, 0.5}; return 75; }
+    if (pick < 42) { auto& e = d.AddEntity(d.epx, d.epxN, 200530); e.ep.obj = Obj(r, id); return 337; }
     if (pick < 55) {
-        auto& t = Add(d, d.tx, d.txN, 200720);
+        auto& t = d.AddEntity(d.tx, d.txN, 200720);
         t.obj = Obj(r, id);
         t.pos = TDPoint{r.Coord(), r.Coord()};
         t.text = RandomText(textState, 60);
         return 48 + t.text.size();
     }
     if (pick < 60) {
-        auto& t = Add(d, d.txx, d.txxN, 200730);
+        auto& t = d.AddEntity(d.txx, d.txxN, 200730);
         t.tx.obj = Obj(r, id);
         t.tx.text = RandomText(textState, 60);
         t.ex.style = "標準";
@@ -85,14 +74,14 @@ std::size_t AddOne(TQ6Data& d, Rng& r, int id, bool fixedOnly, std::uint64_t& te
         t.ex.hight = 3.5;
         return 158 + t.tx.text.size();
     }
-    if (pick < 70) { auto& p = Add(d, d.pl, d.plN, 200820); p.obj = Obj(r, id); Points(r, p.pos, p.cnt); return 22 + 16u * p.pos.size(); }
-    if (pick < 72) { auto& p = Add(d, d.plx, d.plxN, 200830); p.pl.obj = Obj(r, id); Points(r, p.pl.pos, p.pl.cnt); return 284 + 16u * p.pl.pos.size(); }
-    if (pick < 74) { auto& p = Add(d, d.bz, d.bzN, 201720); p.obj = Obj(r, id); Points(r, p.pos, p.cnt); return 22 + 16u * p.pos.size(); }
-    if (pick < 75) { auto& p = Add(d, d.bzx, d.bzxN, 201730); p.bz.obj = Obj(r, id); Points(r, p.bz.pos, p.bz.cnt); return 284 + 16u * p.bz.pos.size(); }
-    if (pick < 80) { auto& p = Add(d, d.pg, d.pgN, 200940); p.obj = Obj(r, id); Points(r, p.pos, p.cnt); return 25 + 16u * p.pos.size(); }
-    if (pick < 81) { auto& p = Add(d, d.pgg, d.pggN, 200950); p.pg.obj = Obj(r, id); Points(r, p.pg.pos, p.pg.cnt); p.e.col = {0xFF, 0xFF00}; return 81 + 16u * p.pg.pos.size(); }
+    if (pick < 70) { auto& p = d.AddEntity(d.pl, d.plN, 200820); p.obj = Obj(r, id); Points(r, p.pos, p.cnt); return 22 + 16u * p.pos.size(); }
+    if (pick < 72) { auto& p = d.AddEntity(d.plx, d.plxN, 200830); p.pl.obj = Obj(r, id); Points(r, p.pl.pos, p.pl.cnt); return 284 + 16u * p.pl.pos.size(); }
+    if (pick < 74) { auto& p = d.AddEntity(d.bz, d.bzN, 201720); p.obj = Obj(r, id); Points(r, p.pos, p.cnt); return 22 + 16u * p.pos.size(); }
+    if (pick < 75) { auto& p = d.AddEntity(d.bzx, d.bzxN, 201730); p.bz.obj = Obj(r, id); Points(r, p.bz.pos, p.bz.cnt); return 284 + 16u * p.bz.pos.size(); }
+    if (pick < 80) { auto& p = d.AddEntity(d.pg, d.pgN, 200940); p.obj = Obj(r, id); Points(r, p.pos, p.cnt); return 25 + 16u * p.pos.size(); }
+    if (pick < 81) { auto& p = d.AddEntity(d.pgg, d.pggN, 200950); p.pg.obj = Obj(r, id); Points(r, p.pg.pos, p.pg.cnt); p.e.col = {0xFF, 0xFF00}; return 81 + 16u * p.pg.pos.size(); }
     if (pick < 82) {
-        auto& p = Add(d, d.pgm, d.pgmN, 200960);
+        auto& p = d.AddEntity(d.pgm, d.pgmN, 200960);
         p.pg.obj = Obj(r, id);
         Points(r, p.pg.pos, p.pg.cnt);
         p.e.bmp.resize(static_cast<std::size_t>(r.Below(65537)));
@@ -100,7 +89,7 @@ std::size_t AddOne(TQ6Data& d, Rng& r, int id, bool fixedOnly, std::uint64_t& te
         return 1097 + 16u * p.pg.pos.size() + p.e.bmp.size();
     }
     if (pick < 83) {
-        auto& b = Add(d, d.bm, d.bmN, 201890);
+        auto& b = d.AddEntity(d.bm, d.bmN, 201890);
         b.obj = Obj(r, id);
         b.byt = r.Below(65537);
         b.bmp.resize(static_cast<std::size_t>(b.byt));
@@ -108,18 +97,18 @@ std::size_t AddOne(TQ6Data& d, Rng& r, int id, bool fixedOnly, std::uint64_t& te
         return 91 + b.bmp.size();
     }
     if (pick < 84) {
-        auto& b = Add(d, d.bmx, d.bmxN, 201891);
+        auto& b = d.AddEntity(d.bmx, d.bmxN, 201891);
         b.bm.obj = Obj(r, id);
         b.bm.byt = r.Below(65537);
         b.bm.bmp.resize(static_cast<std::size_t>(b.bm.byt));
         b.exdata.resize(static_cast<std::size_t>(r.Below(256)));
         return 91 + b.bm.bmp.size() + b.exdata.size();
     }
-    if (pick < 90) { auto& s = Add(d, d.sy, d.syN, 202020); s.obj = Obj(r, id); s.pos = TDPoint{r.Coord(), r.Coord()}; return 110; }
-    if (pick < 94) { auto& g = Add(d, d.gr, d.grN, 203220); g.obj = Obj(r, id); g.cnt = r.Below(10); g.gname = RandomText(textState, 16); return 72 + g.gname.size(); }
-    if (pick < 96) { auto& g = Add(d, d.grdim, d.grdimN, 203230); g.gr.obj = Obj(r, id); g.dim.txtstl.style = "標準"; g.dim.epsstl.style = "標準"; return 444; }
-    if (pick < 98) { auto& g = Add(d, d.grqle, d.grqleN, 203240); g.gr.obj = Obj(r, id); g.gr.gname = "注記"; return 358; }
-    auto& g = Add(d, d.grbar, d.grbarN, 203250);
+    if (pick < 90) { auto& s = d.AddEntity(d.sy, d.syN, 202020); s.obj = Obj(r, id); s.pos = TDPoint{r.Coord(), r.Coord()}; return 110; }
+    if (pick < 94) { auto& g = d.AddEntity(d.gr, d.grN, 203220); g.obj = Obj(r, id); g.cnt = r.Below(10); g.gname = RandomText(textState, 16); return 72 + g.gname.size(); }
+    if (pick < 96) { auto& g = d.AddEntity(d.grdim, d.grdimN, 203230); g.gr.obj = Obj(r, id); g.dim.txtstl.style = "標準"; g.dim.epsstl.style = "標準"; return 444; }
+    if (pick < 98) { auto& g = d.AddEntity(d.grqle, d.grqleN, 203240); g.gr.obj = Obj(r, id); g.gr.gname = "注記"; return 358; }
+    auto& g = d.AddEntity(d.grbar, d.grbarN, 203250);
     g.gr.obj = Obj(r, id);
     g.bar.txtstl.style = "風船";
     return 236;

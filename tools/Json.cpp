@@ -603,22 +603,6 @@ private:
     const json* item_ = nullptr;
 };
 
-template <class T>
-T& Append(TDynArray<T>& arr, std::int32_t& n)
-{
-    if (n == INT32_MAX) throw JsonError{"entities: too many entities"};
-    ++n;
-    if (n % 100 == 1) arr.SetLength(static_cast<std::size_t>(n) + 99);
-    return arr[static_cast<std::size_t>(n - 1)];
-}
-
-void AddEnt(TQ6Data& d, std::int32_t INo, std::int32_t ENo)
-{
-    ++d.EntN;
-    if (d.EntN % 100 == 1) d.Ent.SetLength(static_cast<std::size_t>(d.EntN) + 99);
-    d.Ent[static_cast<std::size_t>(d.EntN - 1)] = TQ6EntNo{INo, ENo};
-}
-
 void CheckFormat(const json& root)
 {
     const auto it = root.find("format");
@@ -653,9 +637,8 @@ void ReadEntity(JsonReader& r, Path& path, const json& e, std::size_t index, TQ6
     if (kind == #a) {                                                                    \
         CheckChunk(path, e, "id", cid, kind);                                            \
         CheckChunk(path, e, "version", cver, kind);                                      \
-        T& el = Append(d.a, d.a##N);                                                     \
+        T& el = d.AddEntity(d.a, d.a##N, cid * 100 + cver);                              \
         r.Object(e, [&] { q6layout::Fields(r, el); }, {"kind", "id", "version"});        \
-        AddEnt(d, cid * 100 + cver, d.a##N - 1);                                         \
         path.Pop();                                                                      \
         path.Pop();                                                                      \
         return;                                                                          \

@@ -9,17 +9,6 @@
 
 namespace {
 
-template <class T>
-T& Add(TQ6Data& d, TDynArray<T>& arr, std::int32_t& n, int ino)
-{
-    ++n;
-    if (n % 100 == 1) arr.SetLength(static_cast<std::size_t>(n) + 99);
-    ++d.EntN;
-    if (d.EntN % 100 == 1) d.Ent.SetLength(static_cast<std::size_t>(d.EntN) + 99);
-    d.Ent[static_cast<std::size_t>(d.EntN - 1)] = TQ6EntNo{ino, n - 1};
-    return arr[static_cast<std::size_t>(n - 1)];
-}
-
 TQ6ObjectHeader Obj(int id, std::uint32_t color) { return TQ6ObjectHeader{id, 1, 0x0010, color}; }
 
 TQ6TextStyle Style(const char* name, const char* font, double h)
@@ -76,58 +65,58 @@ int main(int argc, char** argv)
     d.coltbl[1] = 0x1234567;
     d.viewinfo[0].name = "全体";
 
-    Add(d, d.pt, d.ptN, 200120) = TQ6ObjectPoint{Obj(1, 0xFF0000), {10, 20.5}};
-    Add(d, d.ln, d.lnN, 200220) = TQ6ObjectLine{Obj(2, 0), {TDPoint{0, 0}, TDPoint{100, 50}}};
-    auto& lx = Add(d, d.lnx, d.lnxN, 200230);
+    d.AddEntity(d.pt, d.ptN, 200120) = TQ6ObjectPoint{Obj(1, 0xFF0000), {10, 20.5}};
+    d.AddEntity(d.ln, d.lnN, 200220) = TQ6ObjectLine{Obj(2, 0), {TDPoint{0, 0}, TDPoint{100, 50}}};
+    auto& lx = d.AddEntity(d.lnx, d.lnxN, 200230);
     lx.ln = TQ6ObjectLine{Obj(3, 0x00FF00), {TDPoint{0, 10}, TDPoint{80, 10}}};
     Edge(lx.e);
-    Add(d, d.cr, d.crN, 200320) = TQ6ObjectCircle{Obj(4, 0x0000FF), {50, 50}, 25, {0, pi / 2}};
-    auto& cx = Add(d, d.crx, d.crxN, 200330);
+    d.AddEntity(d.cr, d.crN, 200320) = TQ6ObjectCircle{Obj(4, 0x0000FF), {50, 50}, 25, {0, pi / 2}};
+    auto& cx = d.AddEntity(d.crx, d.crxN, 200330);
     cx.cr = TQ6ObjectCircle{Obj(5, 0), {60, 60}, 5, {0, 2 * pi}};
     Edge(cx.e);
-    Add(d, d.ep, d.epN, 200520) = TQ6ObjectEllipse{Obj(6, 0), {30, 40}, {20, 10}, {0, pi}, 0.25};
-    auto& ex = Add(d, d.epx, d.epxN, 200530);
+    d.AddEntity(d.ep, d.epN, 200520) = TQ6ObjectEllipse{Obj(6, 0), {30, 40}, {20, 10}, {0, pi}, 0.25};
+    auto& ex = d.AddEntity(d.epx, d.epxN, 200530);
     ex.ep = TQ6ObjectEllipse{Obj(7, 0), {35, 45}, {12, 6}, {0, pi / 4}, 0};
     Edge(ex.e);
-    auto& t = Add(d, d.tx, d.txN, 200720);
+    auto& t = d.AddEntity(d.tx, d.txN, 200720);
     t.obj = Obj(8, 0);
     t.pos = TDPoint{5, 280};
     t.text = "図面タイトル：サンプル";
-    auto& tx = Add(d, d.txx, d.txxN, 200730);
+    auto& tx = d.AddEntity(d.txx, d.txxN, 200730);
     tx.tx.obj = Obj(9, 0);
     tx.tx.pos = TDPoint{5, 270};
     tx.tx.angle = pi / 6;
     tx.tx.text = "縮尺 1/100 ｶﾀｶﾅ";
     tx.ex = Style("見出し", "ＭＳ 明朝", 7);
-    auto& bz = Add(d, d.bz, d.bzN, 201720);
+    auto& bz = d.AddEntity(d.bz, d.bzN, 201720);
     bz.obj = Obj(10, 0);
     bz.pos = Pts({{0, 0}, {10, 20}, {30, 20}, {40, 0}});
     bz.cnt = 4;
-    auto& bzx = Add(d, d.bzx, d.bzxN, 201730);
+    auto& bzx = d.AddEntity(d.bzx, d.bzxN, 201730);
     bzx.bz.obj = Obj(11, 0);
     bzx.bz.pos = Pts({{0, 5}, {40, 5}});
     bzx.bz.cnt = 2;
     Edge(bzx.e);
-    auto& pl = Add(d, d.pl, d.plN, 200820);
+    auto& pl = d.AddEntity(d.pl, d.plN, 200820);
     pl.obj = Obj(12, 0);
     pl.pos = Pts({{0, 0}, {10, 0}, {10, 5.5}});
     pl.cnt = 3;
-    auto& plx = Add(d, d.plx, d.plxN, 200830);
+    auto& plx = d.AddEntity(d.plx, d.plxN, 200830);
     plx.pl.obj = Obj(13, 0);
     plx.pl.pos = Pts({{0, 0}, {5, 5}});
     plx.pl.cnt = 2;
     Edge(plx.e);
-    auto& pg = Add(d, d.pg, d.pgN, 200940);
+    auto& pg = d.AddEntity(d.pg, d.pgN, 200940);
     pg.obj = Obj(14, 0);
     pg.ptn = 1;
     pg.pos = Pts({{0, 0}, {20, 0}, {10, 15}});
     pg.cnt = 3;
-    auto& pgg = Add(d, d.pgg, d.pggN, 200950);
+    auto& pgg = d.AddEntity(d.pgg, d.pggN, 200950);
     pgg.pg.obj = Obj(15, 0);
     pgg.pg.pos = Pts({{0, 0}, {20, 0}, {20, 20}, {0, 20}});
     pgg.pg.cnt = 4;
     pgg.e = TQ6ObjectGrad{1, 0, {0xFF0000, 0x0000FF}, {TDPoint{0, 0}, TDPoint{20, 20}}, 0};
-    auto& pgm = Add(d, d.pgm, d.pgmN, 200960);
+    auto& pgm = d.AddEntity(d.pgm, d.pgmN, 200960);
     pgm.pg.obj = Obj(16, 0);
     pgm.pg.pos = Pts({{0, 0}, {8, 0}, {8, 8}, {0, 8}});
     pgm.pg.cnt = 4;
@@ -135,37 +124,37 @@ int main(int argc, char** argv)
     pgm.e.size = TPoint{4, 4};
     pgm.e.depth = 24;
     for (int i = 0; i < 48; ++i) pgm.e.bmp.push_back(static_cast<std::uint8_t>(i * 5));
-    auto& bm = Add(d, d.bm, d.bmN, 201890);
+    auto& bm = d.AddEntity(d.bm, d.bmN, 201890);
     bm.obj = Obj(17, 0);
     bm.byt = 40;
     bm.pos = {TDPoint{0, 0}, TDPoint{10, 0}, TDPoint{10, 10}, TDPoint{0, 10}};
     for (int i = 0; i < 40; ++i) bm.bmp.push_back(static_cast<std::uint8_t>(255 - i));
-    auto& bmx = Add(d, d.bmx, d.bmxN, 201891);
+    auto& bmx = d.AddEntity(d.bmx, d.bmxN, 201891);
     bmx.bm.obj = Obj(18, 0);
     bmx.bm.byt = 20;
     bmx.bm.pos = bm.pos;
     for (int i = 0; i < 20; ++i) bmx.bm.bmp.push_back(static_cast<std::uint8_t>(i));
     for (int i = 0; i < 10; ++i) bmx.exdata.push_back(static_cast<std::uint8_t>(0xE0 + i));
-    auto& sy = Add(d, d.sy, d.syN, 202020);
+    auto& sy = d.AddEntity(d.sy, d.syN, 202020);
     sy.obj = Obj(19, 0);
     sy.pos = TDPoint{70, 70};
     sy.len = 5;
     sy.angle = pi / 4;
     sy.exattr = 0x12;
-    auto& gr = Add(d, d.gr, d.grN, 203220);
+    auto& gr = d.AddEntity(d.gr, d.grN, 203220);
     gr.obj = Obj(20, 0);
     gr.cnt = 3;
     gr.gname = "部品グループ";
-    auto& gd = Add(d, d.grdim, d.grdimN, 203230);
+    auto& gd = d.AddEntity(d.grdim, d.grdimN, 203230);
     gd.gr.obj = Obj(21, 0);
     gd.gr.gname = "寸法";
     gd.dim.txtstl = Style("標準", "ＭＳ ゴシック", 3.5);
     gd.dim.epsstl = Style("見出し", "ＭＳ 明朝", 7);
-    auto& gq = Add(d, d.grqle, d.grqleN, 203240);
+    auto& gq = d.AddEntity(d.grqle, d.grqleN, 203240);
     gq.gr.obj = Obj(22, 0);
     gq.gr.gname = "注記";
     gq.qle.txtstl = Style("標準", "ＭＳ ゴシック", 3.5);
-    auto& gb = Add(d, d.grbar, d.grbarN, 203250);
+    auto& gb = d.AddEntity(d.grbar, d.grbarN, 203250);
     gb.gr.obj = Obj(23, 0);
     gb.gr.gname = "バルーン";
     gb.bar.txtstl = Style("風船", "ＭＳ ゴシック", 2.5);

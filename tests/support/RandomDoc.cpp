@@ -138,14 +138,6 @@ void FixGroup(TQ6Data&, T&, std::uint64_t&)
 void FixGroup(TQ6Data& d, TQ6ObjectGroupDim& e, std::uint64_t& s) { FixSecondStyle(d, e.dim.epsstl, s); }
 void FixGroup(TQ6Data& d, TQ6ObjectGroupQle& e, std::uint64_t& s) { FixSecondStyle(d, e.qle.epsstl, s); }
 
-template <class T>
-T& Append(TDynArray<T>& arr, std::int32_t& n)
-{
-    ++n;
-    if (n % 100 == 1) arr.SetLength(static_cast<std::size_t>(n) + 99);
-    return arr[static_cast<std::size_t>(n - 1)];
-}
-
 }  // namespace
 
 std::string RandomText(std::uint64_t& s, int maxBytes)
@@ -204,21 +196,14 @@ void RandomDocument(TQ6Data& d, std::uint64_t seed, const RandomDocOptions& opt)
     for (int k = 0; k < opt.entities; ++k) {
         // Every kind in turn for the first 23, then at random.
         const int kind = k < 23 ? k : Below(s, 23);
-        std::int32_t index = 0;
-        std::int32_t ino = 0;
         int i = 0;
 #define Q6_RANDOM_KIND(a, T, cid, cver, reader)             \
     if (i++ == kind) {                                      \
-        T& e = Append(d.a, d.a##N);                         \
+        T& e = d.AddEntity(d.a, d.a##N, cid * 100 + cver); \
         Fill(f, e);                                         \
         if (opt.normalized) FixGroup(d, e, s);              \
-        index = d.a##N - 1;                                 \
-        ino = cid * 100 + cver;                             \
     }
         Q6_ENTITY_KINDS(Q6_RANDOM_KIND)
 #undef Q6_RANDOM_KIND
-        ++d.EntN;
-        if (d.EntN % 100 == 1) d.Ent.SetLength(static_cast<std::size_t>(d.EntN) + 99);
-        d.Ent[static_cast<std::size_t>(d.EntN - 1)] = TQ6EntNo{ino, index};
     }
 }
