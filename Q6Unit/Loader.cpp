@@ -43,6 +43,17 @@ ChunkEvent::What ChunkDefaultWhat(std::int16_t id, std::uint16_t ver)
     return ChunkKindName(id, ver) ? ChunkEvent::OtherPass : ChunkEvent::Unknown;
 }
 
+// The 8-byte chunk header: identifier, version, payload length.
+bool ReadHeader(LoadInput& in, std::int16_t& id, std::uint16_t& version, std::int32_t& length)
+{
+    std::uint8_t h[8];
+    if (in.s.Read(h, 8) != 8) return false;
+    std::memcpy(&id, h, 2);
+    std::memcpy(&version, h + 2, 2);
+    std::memcpy(&length, h + 4, 4);
+    return true;
+}
+
 }  // namespace
 
 const char* ChunkKindName(std::int16_t id, std::uint16_t version)
@@ -90,12 +101,7 @@ const char* ChunkKindName(std::int16_t id, std::uint16_t version)
 
 bool TQ6Data::ReadChunkHeader(LoadInput& in, std::int16_t& id, std::uint16_t& version, std::int32_t& length)
 {
-    std::uint8_t h[8];
-    if (in.s.Read(h, 8) != 8) return false;
-    std::memcpy(&id, h, 2);
-    std::memcpy(&version, h + 2, 2);
-    std::memcpy(&length, h + 4, 4);
-    return true;
+    return ReadHeader(in, id, version, length);
 }
 
 // ---- settings readers ---------------------------------------------------------
@@ -207,27 +213,52 @@ Q6_ENTITY_KINDS(Q6_DEFINE_READER)
 
 // ---- the passes -----------------------------------------------------------------
 
-bool TQ6Data::ReadHeaderChunks(LoadInput& in, std::uint64_t& handover)
+namespace {
+
+struct Step {
+    ChunkEvent::What what;
+    bool stop;  // the pass ends after this chunk
+};
+
+// Walks the chunks from `next` to the end of the file: reads each header,
+// hands the chunk to `visit` with the stream at its payload, and moves on by
+// the declared length, whatever the reader consumed. A header that cannot be
+// read or a negative length (which would move the walk backwards or keep it
+// in place) ends the walk with false; otherwise it returns `result` as the
+// chunks left it.
+template <class Visit>
+bool WalkChunks(LoadInput& in, int pass, std::uint64_t next, bool& result, Visit&& visit)
 {
     const std::uint64_t size = in.s.Size();
-    bool result = false;
-    std::uint64_t next = in.s.Pos();
-    handover = UINT64_MAX;
     while (next < size) {
         in.s.Seek(next);
         std::int16_t id;
         std::uint16_t ver;
         std::int32_t len;
-        if (!ReadChunkHeader(in, id, ver, len)) {
-            Tell(in.obs, 1, next, 0, 0, 0, ChunkEvent::BadHeader, size);
+        if (!ReadHeader(in, id, ver, len)) {
+            Tell(in.obs, pass, next, 0, 0, 0, ChunkEvent::BadHeader, size);
             return false;
         }
-        if (len < 0) {  // would move the pass backwards or keep it in place
-            Tell(in.obs, 1, next, id, ver, len, ChunkEvent::NegativeLength, size);
+        if (len < 0) {
+            Tell(in.obs, pass, next, id, ver, len, ChunkEvent::NegativeLength, size);
             return false;
         }
-        const std::uint64_t start = next;
-        next = start + 8 + static_cast<std::uint64_t>(len);
+        const std::uint64_t at = next;
+        next = at + 8 + static_cast<std::uint64_t>(len);
+        const Step step = visit(at, id, ver, len);
+        Tell(in.obs, pass, at, id, ver, len, step.what, size, step.stop || next >= size, result);
+        if (step.stop) break;
+    }
+    return result;
+}
+
+}  // namespace
+
+bool TQ6Data::ReadHeaderChunks(LoadInput& in, std::uint64_t& handover)
+{
+    bool result = false;
+    handover = UINT64_MAX;
+    return WalkChunks(in, 1, in.s.Pos(), result, [&](std::uint64_t at, std::int16_t id, std::uint16_t ver, std::int32_t len) {
         ChunkEvent::What what = ChunkEvent::Read;
         switch (ChunkKey(id, ver)) {
 #define Q6_SETTINGS_CASE(m, cid, cver, reader) \
@@ -237,36 +268,16 @@ bool TQ6Data::ReadHeaderChunks(LoadInput& in, std::uint64_t& handover)
         default: what = id >= 2000 ? ChunkEvent::HandOver : ChunkDefaultWhat(id, ver);
         }
         if (what == ChunkEvent::Read && !result) what = ChunkEvent::ReaderFailed;
-        Tell(in.obs, 1, start, id, ver, len, what, size, id >= 2000 || !result || next >= size, result);
-        if (id >= 2000) {
-            handover = start;
-            break;
-        }
-        if (!result) break;
-    }
-    return result;
+        // The settings end at the first chunk whose identifier is 2000 or more.
+        if (id >= 2000) handover = at;
+        return Step{what, id >= 2000 || !result};
+    });
 }
 
 bool TQ6Data::ReadEntityChunks(LoadInput& in, std::uint64_t start)
 {
-    const std::uint64_t size = in.s.Size();
     bool result = false;
-    std::uint64_t next = start;
-    while (next < size) {
-        in.s.Seek(next);
-        std::int16_t id;
-        std::uint16_t ver;
-        std::int32_t len;
-        if (!ReadChunkHeader(in, id, ver, len)) {
-            Tell(in.obs, 2, next, 0, 0, 0, ChunkEvent::BadHeader, size);
-            return false;
-        }
-        if (len < 0) {
-            Tell(in.obs, 2, next, id, ver, len, ChunkEvent::NegativeLength, size);
-            return false;
-        }
-        const std::uint64_t at = next;
-        next = at + 8 + static_cast<std::uint64_t>(len);
+    return WalkChunks(in, 2, start, result, [&](std::uint64_t, std::int16_t id, std::uint16_t ver, std::int32_t len) {
         ChunkEvent::What what = ChunkEvent::Read;
         const auto uid = static_cast<std::uint16_t>(id);
         switch (ChunkKey(id, ver)) {
@@ -277,8 +288,6 @@ bool TQ6Data::ReadEntityChunks(LoadInput& in, std::uint64_t start)
         default: what = ChunkDefaultWhat(id, ver);
         }
         if (what == ChunkEvent::Read && !result) what = ChunkEvent::ReaderFailed;
-        Tell(in.obs, 2, at, id, ver, len, what, size, !result || next >= size, result);
-        if (!result) break;
-    }
-    return result;
+        return Step{what, !result};
+    });
 }
