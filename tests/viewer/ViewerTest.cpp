@@ -14,6 +14,13 @@
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QKeyEvent>
+#include <QScopeGuard>
+#include <QMessageBox>
+#include <QAbstractButton>
 #include <QTextLayout>
 #include <QUrl>
 #include <deque>
@@ -90,6 +97,21 @@ QString ReportOf(const QString& fn)
     AppendReport(doc, text);
     if (!text.empty()) text.pop_back();
     return QString::fromStdString(text);
+}
+
+// Runs `inspect` on the modal dialog once it is up, from inside its loop.
+void WhenModal(const std::function<void(QWidget*)>& inspect)
+{
+    auto* poll = new QTimer;
+    poll->setInterval(10);
+    QObject::connect(poll, &QTimer::timeout, [poll, inspect] {
+        if (QWidget* w = QApplication::activeModalWidget(); w && w->isVisible()) {
+            poll->stop();
+            poll->deleteLater();
+            inspect(w);
+        }
+    });
+    poll->start();
 }
 
 }  // namespace
@@ -231,6 +253,111 @@ private slots:
         QTest::keyClick(f.Memo1, Qt::Key_Backspace);
         QTest::keyClick(f.Memo1, Qt::Key_Return);
         QCOMPARE(Memo(), U("line"));
+    }
+
+    // The toolkit's own dialogs as the program uses them.
+    void qtMessageBoxHasOneOkButtonAndNoIcon()
+    {
+        TQtDialogs qt;
+        QString text;
+        QString title;
+        QMessageBox::Icon icon = QMessageBox::Critical;
+        QList<QAbstractButton*> buttons;
+        QMessageBox::StandardButton ok = QMessageBox::NoButton;
+        WhenModal([&](QWidget* w) {
+            auto* box = qobject_cast<QMessageBox*>(w);
+            if (!box) {
+                w->close();
+                return;
+            }
+            text = box->text();
+            title = box->windowTitle();
+            icon = box->icon();
+            buttons = box->buttons();
+            ok = box->standardButton(buttons.value(0));
+            box->button(QMessageBox::Ok)->click();
+        });
+        qt.ShowMessage(U("Q6データを保存しました。"), form_.get());
+        QCOMPARE(text, U("Q6データを保存しました。"));
+        QCOMPARE(title, form_->windowTitle());
+        QCOMPARE(icon, QMessageBox::NoIcon);
+        QCOMPARE(buttons.size(), qsizetype{1});
+        QCOMPARE(ok, QMessageBox::Ok);
+    }
+
+    void qtFileDialogsAreSetUpAndReturnTheFullPath_data()
+    {
+        QTest::addColumn<bool>("save");
+        QTest::addColumn<QString>("typed");     // empty: cancelled
+        QTest::addColumn<QString>("returned");  // relative to the folder
+        QTest::newRow("open an existing drawing") << false << "plan.q6" << "plan.q6";
+        QTest::newRow("open cancelled") << false << "" << "";
+        QTest::newRow("save under a new name") << true << U("新規.q6") << U("新規.q6");
+        QTest::newRow("save: the default extension is added") << true << "typed" << "typed.q6";
+        QTest::newRow("save cancelled") << true << "" << "";
+    }
+    void qtFileDialogsAreSetUpAndReturnTheFullPath()
+    {
+        QFETCH(bool, save);
+        QFETCH(QString, typed);
+        QFETCH(QString, returned);
+        Write("plan.q6", DrawingA());
+        TFileDialog d = save ? form_->SaveDialog1 : form_->OpenDialog1;
+        d.InitialDir = dir_->path() + "/";
+        d.FileName = "plan.q6";
+        struct Seen {
+            QFileDialog::AcceptMode mode = QFileDialog::AcceptOpen;
+            QFileDialog::FileMode fileMode = QFileDialog::Directory;
+            QString suffix, directory;
+            QStringList filters, selected;
+            bool confirm = false;
+        } seen;
+        WhenModal([&](QWidget* w) {
+            auto* fd = qobject_cast<QFileDialog*>(w);
+            if (!fd) {
+                w->close();
+                return;
+            }
+            // Whatever goes wrong, the dialog must not stay open.
+            auto close = qScopeGuard([fd] { if (fd->isVisible()) fd->reject(); });
+            seen = {fd->acceptMode(), fd->fileMode(), fd->defaultSuffix(), fd->directory().absolutePath(),
+                    fd->nameFilters(), fd->selectedFiles(), !fd->testOption(QFileDialog::DontConfirmOverwrite)};
+            // The dialog lists the folder in the background and selects the
+            // proposed file once it is listed: type only after that.
+            auto* model = fd->findChild<QFileSystemModel*>();
+            QTRY_VERIFY(model && model->rowCount(model->index(dir_->path())) > 0);
+            if (typed.isEmpty()) {
+                fd->reject();
+            } else {
+                // Typed over the proposed name, then confirmed as its button
+                // does. The dialog follows typing only in a focused name field.
+                auto* name = fd->findChild<QLineEdit*>("fileNameEdit");
+                QVERIFY(name);
+                fd->activateWindow();
+                QVERIFY(QTest::qWaitForWindowActive(fd));
+                name->setFocus();
+                QTRY_VERIFY(name->hasFocus());
+                name->selectAll();
+                for (const QChar c : typed) {
+                    QKeyEvent key(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+                    QApplication::sendEvent(name, &key);
+                }
+                QCOMPARE(name->text(), typed);
+                static_cast<QDialog*>(fd)->accept();
+            }
+        });
+        TQtDialogs qt;
+        const bool confirmed = qt.Execute(d, form_.get());
+
+        QCOMPARE(seen.mode, save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+        QCOMPARE(seen.fileMode, save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+        QCOMPARE(seen.suffix, U("q6"));
+        QCOMPARE(seen.filters, QStringList{U("Q6図面データ (*.q6)")});
+        QCOMPARE(seen.directory, QDir(dir_->path()).absolutePath());
+        QCOMPARE(seen.selected, QStringList{Path("plan.q6")});
+        QCOMPARE(seen.confirm, save);
+        QCOMPARE(confirmed, !typed.isEmpty());
+        QCOMPARE(d.FileName, typed.isEmpty() ? U("plan.q6") : Path(returned));
     }
 
     void dialogsAreSeededFromTheFileName_data()
@@ -466,17 +593,23 @@ private slots:
         QCOMPARE(Memo(), report);
     }
 
-    // A button is disabled while its own operation runs, and only then.
+    // A button is disabled while its own operation runs, and only then; an
+    // open shows the busy cursor while it runs.
     void buttonsDisabledOnlyWhileTheirOperationRuns()
     {
-        std::vector<std::pair<bool, bool>> duringOpen;
-        std::vector<std::pair<bool, bool>> duringSave;
-        connect(form_->Memo1, &TMemo::linesChanged, this, [&] {
-            duringOpen.emplace_back(form_->Button1->isEnabled(), form_->Button2->isEnabled());
-        });
-        dialogs_->whileMessageShown = [&] {
-            duringSave.emplace_back(form_->Button1->isEnabled(), form_->Button2->isEnabled());
+        struct State {
+            bool button1;
+            bool button2;
+            bool busy;
         };
+        auto now = [&] {
+            const QCursor* c = QGuiApplication::overrideCursor();
+            return State{form_->Button1->isEnabled(), form_->Button2->isEnabled(), c && c->shape() == Qt::WaitCursor};
+        };
+        std::vector<State> duringOpen;
+        std::vector<State> duringSave;
+        connect(form_->Memo1, &TMemo::linesChanged, this, [&] { duringOpen.push_back(now()); });
+        dialogs_->whileMessageShown = [&] { duringSave.push_back(now()); };
         const QString good = Write("good.q6", DrawingA());
 
         Open(good);
@@ -484,16 +617,18 @@ private slots:
         Open(Write("bad.q6", {'b', 'a', 'd'}));
         Save(Path("no/folder/out.q6"));
         BothButtonsEnabled();
+        QVERIFY(!QGuiApplication::overrideCursor());
 
         QVERIFY(!duringOpen.empty());
-        for (auto [b1, b2] : duringOpen) {
-            QVERIFY(!b1);
-            QVERIFY(b2);
+        for (const State& s : duringOpen) {
+            QVERIFY(!s.button1);
+            QVERIFY(s.button2);
+            QVERIFY(s.busy);
         }
         QCOMPARE(duringSave.size(), std::size_t{2});
-        for (auto [b1, b2] : duringSave) {
-            QVERIFY(b1);
-            QVERIFY(!b2);
+        for (const State& s : duringSave) {
+            QVERIFY(s.button1);
+            QVERIFY(!s.button2);
         }
     }
 
