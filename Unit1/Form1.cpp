@@ -1,0 +1,222 @@
+#include "Unit1/Form1.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPushButton>
+#include <QUrl>
+#include <QVBoxLayout>
+#include <string>
+#include <utility>
+
+#include "Q6Unit/Q6Data.h"
+#include "Unit1/Flows.h"
+#include "Unit1/Report.h"
+
+TForm1* Form1 = nullptr;
+
+namespace {
+
+const char* const kCaption = "Q6データを開くテスト";
+const char* const kFilter = "Q6図面データ (*.q6)";
+
+// File names go to the file system in its own encoding; the extension and
+// path tests work on UTF-8.
+std::string LocalName(const QString& fn) { return QFile::encodeName(fn).toStdString(); }
+std::string Utf8(const QString& s) { return s.toStdString(); }
+QString FromUtf8(const std::string& s) { return QString::fromStdString(s); }
+
+// The busy cursor while a drawing is loaded and listed. The work runs on the
+// interface thread, so the cursor is set before it starts and is the only
+// sign of progress: the memo shows nothing until the whole report is there.
+class BusyCursor {
+public:
+    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
+void SetFontSize(QWidget* w, int points)
+{
+    QFont f = w->font();
+    f.setPointSize(points);
+    w->setFont(f);
+}
+
+// The first local file with the drawing extension among dropped URLs.
+QString DroppedDrawing(const QMimeData* data)
+{
+    if (!data || !data->hasUrls()) return QString();
+    for (const QUrl& url : data->urls()) {
+        if (!url.isLocalFile()) continue;
+        const QString fn = url.toLocalFile();
+        if (HasQ6Extension(Utf8(fn))) return fn;
+    }
+    return QString();
+}
+
+}  // namespace
+
+TForm1::TForm1(TDialogs& dialogs, QWidget* parent) : QWidget(parent), dialogs_(dialogs)
+{
+    setWindowTitle(QString::fromUtf8(kCaption));
+    resize(640, 480);
+    setAcceptDrops(true);
+
+    Panel1 = new QWidget(this);
+    Panel1->setObjectName("Panel1");
+    Panel1->setFixedHeight(41);
+
+    Button1 = new QPushButton(QString::fromUtf8("参照"), Panel1);
+    Button1->setObjectName("Button1");
+    Button1->setFixedSize(57, 33);
+    SetFontSize(Button1, 16);
+
+    Edit1 = new QLineEdit(Panel1);
+    Edit1->setObjectName("Edit1");
+    Edit1->setFixedHeight(33);
+    Edit1->setAcceptDrops(false);  // a dropped file opens; its name is not typed in
+
+    Button2 = new QPushButton(QString::fromUtf8("保存するぜ！"), Panel1);
+    Button2->setObjectName("Button2");
+    Button2->setFixedSize(80, 33);
+
+    // Margins of 4 around each control: 4 at the panel's edges, 8 between two.
+    auto* row = new QHBoxLayout(Panel1);
+    row->setContentsMargins(4, 4, 4, 4);
+    row->setSpacing(8);
+    row->addWidget(Button1);
+    row->addWidget(Edit1, 1);
+    row->addWidget(Button2);
+
+    Memo1 = new TMemo(this);
+    Memo1->setObjectName("Memo1");
+    Memo1->setAcceptDrops(false);
+    Memo1->viewport()->setAcceptDrops(false);
+    SetFontSize(Memo1, 12);
+
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addWidget(Panel1);
+    column->addWidget(Memo1, 1);
+
+    setTabOrder(Button1, Edit1);
+    setTabOrder(Edit1, Button2);
+    setTabOrder(Button2, Memo1);
+
+    for (TFileDialog* d : {&OpenDialog1, &SaveDialog1}) {
+        d->DefaultExt = "q6";
+        d->Filter = QString::fromUtf8(kFilter);
+    }
+    OpenDialog1.kind = TFileDialog::Open;
+    SaveDialog1.kind = TFileDialog::Save;
+    SaveDialog1.OverwritePrompt = true;
+
+    connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
+    connect(Button2, &QPushButton::clicked, this, &TForm1::Button2Click);
+
+    FormCreate(this);
+}
+
+TForm1::~TForm1()
+{
+    if (Q6) FormClose(this);
+}
+
+void TForm1::FormCreate(QObject*) { Q6 = std::make_unique<TQ6Data>(); }
+
+void TForm1::FormClose(QObject*)
+{
+    if (!Q6) return;
+    Q6->DataFree();
+    Q6.reset();
+}
+
+void TForm1::closeEvent(QCloseEvent* event)
+{
+    FormClose(this);
+    event->accept();
+}
+
+void TForm1::Button1Click()
+{
+    const std::string text = Utf8(Edit1->text());
+    OpenDialog1.InitialDir = FromUtf8(DirectoryPart(text));
+    OpenDialog1.FileName = FromUtf8(FileNamePart(text));
+    if (!dialogs_.Execute(OpenDialog1, this)) return;
+    const QString fn = OpenDialog1.FileName;
+    if (!HasQ6Extension(Utf8(fn))) return;
+    OpenFile(fn);
+}
+
+void TForm1::OpenFile(const QString& fn)
+{
+    Edit1->setText(fn);
+    Button1->setEnabled(false);
+    proc(fn);
+    Button1->setEnabled(true);
+}
+
+bool TForm1::proc(const QString& fn)
+{
+    if (!Q6) return false;
+    BusyCursor busy;
+    // Selection and caret back to the start, then every line removed.
+    Memo1->Deselect();
+    Memo1->ScrollToStart();
+    Memo1->Clear();
+
+    const OpenOutcome outcome = OpenDrawing(*Q6, LocalName(fn));
+    if (const char* line = OpenFailureLine(outcome)) {
+        Memo1->AddLine(line);
+        return false;
+    }
+    // The whole report in one go: one call to the memo, however many lines.
+    std::string report;
+    AppendReport(*Q6, report);
+    Memo1->AddLines(std::move(report));
+    return true;
+}
+
+void TForm1::Button2Click()
+{
+    const std::string text = Utf8(Edit1->text());
+    SaveDialog1.InitialDir = FromUtf8(DirectoryPart(text));
+    SaveDialog1.FileName = FromUtf8(FileNamePart(text));
+    if (!dialogs_.Execute(SaveDialog1, this)) return;
+    const QString fn = SaveDialog1.FileName;
+    if (!HasQ6Extension(Utf8(fn))) return;
+    Edit1->setText(fn);
+    Button2->setEnabled(false);
+    proc2(fn);
+    Button2->setEnabled(true);
+}
+
+bool TForm1::proc2(const QString& fn)
+{
+    const SaveOutcome outcome = SaveDrawing(Q6.get(), LocalName(fn));
+    dialogs_.ShowMessage(QString::fromUtf8(SaveMessage(outcome)), this);
+    return outcome == SaveOutcome::Saved;
+}
+
+void TForm1::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!DroppedDrawing(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void TForm1::dropEvent(QDropEvent* event)
+{
+    const QString fn = DroppedDrawing(event->mimeData());
+    if (fn.isEmpty()) return;
+    event->acceptProposedAction();
+    // Opened once the drop has finished, so that the program the file came
+    // from does not wait for the load.
+    QMetaObject::invokeMethod(this, [this, fn] { OpenFile(fn); }, Qt::QueuedConnection);
+}

@@ -1,0 +1,58 @@
+// The main window: a browse button, the file name, a save button, and the
+// report of the open drawing below them.
+#pragma once
+
+#include <QWidget>
+#include <memory>
+
+#include "Unit1/Dialogs.h"
+#include "Unit1/Memo.h"
+
+class QLineEdit;
+class QPushButton;
+class TQ6Data;
+
+class TForm1 : public QWidget {
+    Q_OBJECT
+
+public:
+    // The window shows its file dialogs and messages through `dialogs`, which
+    // must outlive it.
+    explicit TForm1(TDialogs& dialogs, QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    QWidget* Panel1 = nullptr;
+    QPushButton* Button1 = nullptr;  // browse and open
+    QLineEdit* Edit1 = nullptr;      // the current file name, full path
+    QPushButton* Button2 = nullptr;  // save
+    TMemo* Memo1 = nullptr;          // the report, one line per report line
+    TFileDialog OpenDialog1;
+    TFileDialog SaveDialog1;
+
+    // Create and release the one document.
+    void FormCreate(QObject* sender);
+    void FormClose(QObject* sender);
+
+    void Button1Click();
+    void Button2Click();
+    // Checks, loads and reports fn: the report, or the one failure line.
+    bool proc(const QString& fn);
+    // Saves the document to fn and tells the outcome in a message box.
+    bool proc2(const QString& fn);
+
+    // Opens fn as though it had been chosen in the open dialog: the file name
+    // given on the command line or dropped on the window.
+    void OpenFile(const QString& fn);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    TDialogs& dialogs_;
+    std::unique_ptr<TQ6Data> Q6;
+};
+
+// The program's main window.
+extern TForm1* Form1;

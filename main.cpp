@@ -1,0 +1,42 @@
+// q6viewer: opens a drawing and lists everything it holds.
+//   q6viewer [FILE]    FILE is opened at start, as though chosen with 参照.
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QFileInfo>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
+#include "Unit1/Dialogs.h"
+#include "Unit1/Form1.h"
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("q6viewer");
+
+    // The toolkit's own texts (dialog buttons, captions) in the user's language.
+    QTranslator qtTexts;
+    if (qtTexts.load(QLocale::system(), "qtbase", "_", QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QApplication::installTranslator(&qtTexts);
+
+    QCommandLineParser args;
+    args.setApplicationDescription("Opens a .q6 drawing and lists everything it holds.");
+    args.addHelpOption();
+    args.addPositionalArgument("file", "The drawing to open at start.", "[FILE]");
+    args.process(app);
+
+    TQtDialogs dialogs;
+    TForm1 form(dialogs);
+    Form1 = &form;
+    form.show();
+    const QStringList files = args.positionalArguments();
+    if (!files.isEmpty()) {
+        const QString fn = QFileInfo(files.first()).absoluteFilePath();
+        // Once the window is on the screen.
+        QMetaObject::invokeMethod(&form, [fn] { Form1->OpenFile(fn); }, Qt::QueuedConnection);
+    }
+    const int status = QApplication::exec();
+    Form1 = nullptr;
+    return status;
+}
