@@ -56,7 +56,9 @@ Stream::Stream(ByteSource& src) : src_(src), size_(src.Size())
         winLen_ = static_cast<std::size_t>(size_);
         whole_ = true;
     } else {
-        buf_ = std::make_unique<std::uint8_t[]>(kBuf);
+        // A small file needs no more buffer than its size.
+        bufSize_ = static_cast<std::size_t>(std::min<std::uint64_t>(kBuf, std::max<std::uint64_t>(size_, 4096)));
+        buf_ = std::make_unique_for_overwrite<std::uint8_t[]>(bufSize_);
         win_ = buf_.get();
     }
 }
@@ -82,7 +84,7 @@ void Stream::Fill()
     const std::uint64_t pos = Pos();
     winStart_ = pos;
     cur_ = 0;
-    winLen_ = pos < size_ ? src_.ReadAt(pos, buf_.get(), kBuf) : 0;
+    winLen_ = pos < size_ ? src_.ReadAt(pos, buf_.get(), bufSize_) : 0;
 }
 
 std::size_t Stream::ReadSlow(void* dst, std::size_t n)
@@ -94,7 +96,7 @@ std::size_t Stream::ReadSlow(void* dst, std::size_t n)
     if (whole_) return done;
     while (done < n) {
         const std::size_t want = n - done;
-        if (want >= kBuf) {  // large blocks go straight to their destination
+        if (want >= bufSize_) {  // large blocks go straight to their destination
             const std::uint64_t pos = Pos();
             const std::size_t got = pos < size_ ? src_.ReadAt(pos, out + done, want) : 0;
             winStart_ = pos + got;

@@ -88,6 +88,7 @@ private:
     std::size_t winLen_ = 0;
     std::size_t cur_ = 0;
     std::unique_ptr<std::uint8_t[]> buf_;
+    std::size_t bufSize_ = 0;
     bool whole_ = false;
     static constexpr std::size_t kBuf = 1 << 20;
 };
