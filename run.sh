@@ -4,7 +4,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/deps.sh
-scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQ6_VIEWER=ON
 sample=samples/sample.q6
 if [[ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" && -x build/bin/q6viewer ]]; then
   exec build/bin/q6viewer "$sample"

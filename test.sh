@@ -5,9 +5,9 @@ set -euo pipefail
 cd "$(dirname "$0")"
 scripts/deps.sh
 export QT_QPA_PLATFORM=offscreen
-scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQ6_WERROR=ON
+scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQ6_WERROR=ON -DQ6_VIEWER=ON -DQ6_TESTS=ON
 ctest --test-dir build --output-on-failure -j "$(nproc)"
-scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DQ6_WERROR=ON -DQ6_SANITIZE=ON -DQ6_BENCH=OFF
+scripts/build.sh build-asan -DCMAKE_BUILD_TYPE=Debug -DQ6_WERROR=ON -DQ6_SANITIZE=ON -DQ6_BENCH=OFF -DQ6_VIEWER=ON -DQ6_TESTS=ON
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-asan --output-on-failure -j "$(nproc)"
 echo "All tests passed in both builds."
