@@ -129,6 +129,29 @@ TEST_F(Limits, HalfAGigabyteDrawingLoadsInLessThanTwiceItsSizeOfMemory)
                 static_cast<double>(size) / 1e6, expected, peak / 1e6, peak / static_cast<double>(size), seconds);
 }
 
+// A damaged drawing made of chunks far shorter than their records cannot
+// make a load fill the memory: an empty chunk of an ellipse with edge block
+// makes a 336-byte record out of 8 bytes, 40 times as much. The records of
+// a load may take twice the file's size (and 16 MiB); beyond that the load
+// fails. What our writer makes needs less: the smallest chunks against
+// their records are empty texts (47 bytes for an 80-byte record).
+TEST(RecordMemory, ChunksFarShorterThanTheirRecordsCannotFillTheMemory)
+{
+    tb::Buf damaged = tb::Title();
+    const auto empty = tb::Chunk(2005, 30, tb::Bytes());
+    for (int i = 0; i < 300000; ++i) damaged.insert(damaged.end(), empty.begin(), empty.end());
+    TQ6Data d;
+    EXPECT_FALSE(d.MemIn(tb::Span(damaged)));  // 300000 records would take 100 MB for a 2.4 MB file
+    EXPECT_LT(d.epxN, 300000 / 4);
+
+    tb::Buf texts = tb::Title();
+    const auto text = tb::Chunk(2007, 20, tb::Bytes().obj(1, 0, 0, 0).pt(0, 0).f64(0).u8(0).u8(0).u8(0).u8(0));
+    for (int i = 0; i < 300000; ++i) texts.insert(texts.end(), text.begin(), text.end());
+    TQ6Data t;
+    EXPECT_TRUE(t.MemIn(tb::Span(texts)));
+    EXPECT_EQ(t.txN, 300000);
+}
+
 // A child process that runs `work` and then waits until the parent closes
 // its end of a pipe; the parent waits until `work` is done.
 class Helper {
