@@ -282,6 +282,8 @@ inline std::string CompareSaves(const std::string& first, const std::string& sec
     if (first.size() != second.size())
         return "the second save has " + std::to_string(second.size()) + " bytes, the first " +
                std::to_string(first.size());
+    if (first.size() < kScaleAt + 16 * kGroupSize)  // no saved file is that short
+        return first == second ? "" : "the second save differs from the first";
     std::size_t from = 0;
     for (int g = 0; g <= 16; ++g) {
         const std::size_t at = g < 16 ? kScaleAt + kGroupSize * static_cast<std::size_t>(g) : first.size();
