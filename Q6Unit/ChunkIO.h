@@ -26,6 +26,12 @@ struct LoadInput {
     // their chunk, read on into the following chunks; this keeps the work and
     // the memory of a load proportional to the file's size.
     std::int64_t overread = 0;
+    // Bytes that the entity records of a load may still take. A chunk may be
+    // far shorter than its record (an empty ellipse chunk with edge block
+    // makes a record of over 300 bytes out of 8), so that a small damaged
+    // file could otherwise fill the memory. Files that our writer makes need
+    // less than twice their size.
+    std::int64_t records = 0;
     std::vector<std::uint8_t> scratch;
     const ChunkObserver* obs = nullptr;
 };

@@ -189,7 +189,9 @@ template <class T>
 bool TQ6Data::ReadEntity(LoadInput& in, TDynArray<T>& arr, std::int32_t& count, std::uint16_t id,
                          std::uint16_t version, std::int32_t length)
 {
-    if (count == INT32_MAX) return false;
+    constexpr auto kCost = static_cast<std::int64_t>(sizeof(T) + sizeof(TQ6EntNo));
+    if (count == INT32_MAX || in.records < kCost) return false;
+    in.records -= kCost;
     try {
         T& e = arr.AppendAt(count);
         ChunkReader r(in, length, kCopiesPayload<T>);

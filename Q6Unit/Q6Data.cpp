@@ -37,7 +37,9 @@ bool TQ6Data::Load(ByteSource& src, int mode, const ChunkObserver* observer)
 {
     LoadInput in(src);
     in.obs = observer;
-    in.overread = static_cast<std::int64_t>(std::min<std::uint64_t>(src.Size(), INT64_MAX / 4)) + (16 << 20);
+    const auto size = static_cast<std::int64_t>(std::min<std::uint64_t>(src.Size(), INT64_MAX / 4));
+    in.overread = size + (16 << 20);
+    in.records = 2 * size + (16 << 20);
     if (mode == 0) {
         std::int16_t id;
         std::uint16_t ver;

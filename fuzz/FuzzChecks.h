@@ -1,0 +1,444 @@
+// The checks that the fuzz targets run on every input. The test that replays
+// fuzz/regressions/ calls the same functions, so that an input is judged the
+// same way with and without libFuzzer.
+//
+// Each check returns an empty string when the input passed, and otherwise a
+// description of what went wrong. Crashes, leaks and undefined behaviour are
+// left to the sanitizers.
+#pragma once
+
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cinttypes>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Func_/Func_.h"
+#include "Q6Unit/ByteSource.h"
+#include "Q6Unit/Layout.h"
+#include "Q6Unit/Q6Data.h"
+#include "Unit1/Flows.h"
+#include "Unit1/Report.h"
+
+namespace fuzzcheck {
+
+inline std::span<const std::uint8_t> AsBytes(std::string_view s)
+{
+    return {reinterpret_cast<const std::uint8_t*>(s.data()), s.size()};
+}
+
+// True when s is well-formed UTF-8 (no surrogates, nothing above U+10FFFF,
+// no overlong forms).
+inline bool IsUtf8(std::string_view s)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+    const std::size_t n = s.size();
+    std::size_t i = 0;
+    while (i < n) {
+        const unsigned c = p[i];
+        std::size_t len;
+        std::uint32_t cp;
+        if (c < 0x80) {
+            ++i;
+            continue;
+        }
+        if ((c & 0xE0) == 0xC0) {
+            len = 2;
+            cp = c & 0x1F;
+        } else if ((c & 0xF0) == 0xE0) {
+            len = 3;
+            cp = c & 0x0F;
+        } else if ((c & 0xF8) == 0xF0) {
+            len = 4;
+            cp = c & 0x07;
+        } else {
+            return false;
+        }
+        if (n - i < len) return false;
+        for (std::size_t k = 1; k < len; ++k) {
+            if ((p[i + k] & 0xC0) != 0x80) return false;
+            cp = (cp << 6) | (p[i + k] & 0x3F);
+        }
+        static constexpr std::uint32_t kMin[5] = {0, 0, 0x80, 0x800, 0x10000};
+        if (cp < kMin[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+        i += len;
+    }
+    return true;
+}
+
+// The same bytes as a regular file, without touching the disk: an anonymous
+// memory file, opened by its /proc path as any other file is.
+class MemFile {
+public:
+    explicit MemFile(std::span<const std::uint8_t> bytes)
+    {
+        fd_ = ::memfd_create("q6check", MFD_CLOEXEC);
+        if (fd_ < 0) return;
+        std::size_t done = 0;
+        while (done < bytes.size()) {
+            const ssize_t r = ::write(fd_, bytes.data() + done, bytes.size() - done);
+            if (r <= 0) {
+                ::close(fd_);
+                fd_ = -1;
+                return;
+            }
+            done += static_cast<std::size_t>(r);
+        }
+        path_ = "/proc/self/fd/" + std::to_string(fd_);
+    }
+    ~MemFile()
+    {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    MemFile(const MemFile&) = delete;
+    MemFile& operator=(const MemFile&) = delete;
+    bool ok() const { return fd_ >= 0; }
+    const std::string& path() const { return path_; }
+
+private:
+    int fd_ = -1;
+    std::string path_;
+};
+
+// ---- load and report ------------------------------------------------------------
+
+// Every field of a document, bit for bit, as one byte string: two documents
+// hold the same values exactly when their images are equal (NaN payloads and
+// negative zeros included). A cheaper form of DumpDocument, for comparing.
+class Imager {
+public:
+    explicit Imager(std::string& out) : out_(out) {}
+    template <class T>
+    void Num(const char*, const T& x)
+    {
+        out_.append(reinterpret_cast<const char*>(&x), sizeof(T));
+    }
+    void Scale(const char* n, const double& x) { Num(n, x); }
+    void Text(const char*, const std::string& s, std::int32_t) { Blob(s.data(), s.size()); }
+    void VarText(const char*, const std::string& s, std::int32_t, bool) { Blob(s.data(), s.size()); }
+    void Bytes(const char*, const std::uint8_t* p, std::size_t n) { out_.append(reinterpret_cast<const char*>(p), n); }
+    template <class F>
+    void Nest(const char*, F&& f)
+    {
+        f();
+    }
+    template <class F>
+    void Array(const char*, std::size_t n, F&& f)
+    {
+        for (std::size_t i = 0; i < n; ++i) f(i);
+    }
+    void Points(const char*, const std::int16_t& cnt, const char*, const std::vector<TDPoint>& pos)
+    {
+        Num(nullptr, cnt);
+        Blob(pos.data(), pos.size() * sizeof(TDPoint));
+    }
+    void CountedBytes(const char*, const std::vector<std::uint8_t>& b, std::int32_t) { Blob(b.data(), b.size()); }
+    void TailBytes(const char*, const std::vector<std::uint8_t>& b) { Blob(b.data(), b.size()); }
+
+private:
+    void Blob(const void* p, std::size_t n)
+    {
+        const std::uint64_t len = n;
+        Num(nullptr, len);
+        out_.append(static_cast<const char*>(p), n);
+    }
+    std::string& out_;
+};
+
+inline std::string DocumentImage(const TQ6Data& d)
+{
+    using q6layout::Fields;
+    std::string out;
+    Imager v(out);
+    v.Text(nullptr, d.Title, 0);
+    Fields(v, d.li);
+    Fields(v, d.psz);
+    Fields(v, d.ai);
+    Fields(v, d.gi);
+    for (const auto& t : d.txtstl) Fields(v, t);
+    for (const auto& t : d.dimstl) Fields(v, t);
+    for (const auto& t : d.dimstlex) Fields(v, t);
+    Fields(v, d.symstl);
+    Fields(v, d.prnstl);
+    Fields(v, d.pri);
+    for (const auto c : d.coltbl) v.Num(nullptr, c);
+    for (const auto& t : d.viewinfo) Fields(v, t);
+    v.Num(nullptr, d.EntN);
+    for (std::int32_t k = 0; k < d.EntN && static_cast<std::size_t>(k) < d.Ent.Length(); ++k) {
+        v.Num(nullptr, d.Ent[static_cast<std::size_t>(k)].INo);
+        v.Num(nullptr, d.Ent[static_cast<std::size_t>(k)].ENo);
+    }
+#define Q6_IMAGE_KIND(a, T, cid, cver, reader)                                              \
+    v.Num(nullptr, d.a##N);                                                                  \
+    for (std::int32_t i = 0; i < d.a##N && static_cast<std::size_t>(i) < d.a.Length(); ++i) \
+        Fields(v, d.a[static_cast<std::size_t>(i)]);
+    Q6_ENTITY_KINDS(Q6_IMAGE_KIND)
+#undef Q6_IMAGE_KIND
+    return out;
+}
+
+// Compares the file loader with the memory loader on the same bytes: the
+// check, the whole load with the document it gives, and the chunk walk that
+// an observer sees, which moves forward only. `checked`, `title`, `loaded`
+// and `doc` are what the memory loader gave.
+inline std::string CompareFileAndMemory(std::span<const std::uint8_t> bytes, bool checked, const std::string& title,
+                                        bool loaded, const TQ6Data& doc)
+{
+    MemFile file(bytes);
+    if (!file.ok()) return {};  // no memory files here: nothing to compare
+    FileSource src;
+    if (!src.Open(file.path())) return "the memory file cannot be opened";
+    TQ6Data viaFile;
+    if (viaFile.Load(src, 0) != checked) return "the file check and the memory check disagree";
+    if (checked && viaFile.Title != title) return "the file check and the memory check read different titles";
+    viaFile.DataFree();
+
+    std::string walk;
+    int lastPass = 0;
+    std::uint64_t lastOffset = 0;
+    bool first = true;
+    ChunkObserver obs = [&](const ChunkEvent& e) {
+        if (!walk.empty()) return;
+        if (e.pass < lastPass)
+            walk = "the entity pass reported before the settings pass";
+        else if (!first && e.pass == lastPass && e.offset <= lastOffset)
+            walk = "the chunk walk went backwards or stood still";
+        else if (!first && e.pass != lastPass && e.offset != lastOffset)
+            walk = "the entity pass did not start where the settings pass stopped";
+        else if (e.offset >= bytes.size())
+            walk = "a chunk was reported beyond the end of the file";
+        first = false;
+        lastPass = e.pass;
+        lastOffset = e.offset;
+    };
+    const bool fileLoaded = viaFile.Load(src, 2, &obs);
+    if (!walk.empty()) return walk;
+    if (fileLoaded != loaded) return "the file loader and the memory loader disagree";
+    if (DocumentImage(viaFile) != DocumentImage(doc)) return "the file and the memory loaders fill different documents";
+    return {};
+}
+
+// Which inputs the fuzz target also loads as a file: reading a file costs a
+// read buffer of its own, so the fuzzer does it for one input in eight
+// (always the same ones); the regression replay does it for every input.
+inline bool SampledForFile(std::span<const std::uint8_t> bytes)
+{
+    std::uint64_t h = 14695981039346656037ull;
+    for (const std::uint8_t b : bytes) h = (h ^ b) * 1099511628211ull;
+    return (h >> 32) % 8 == 0;
+}
+
+// Any bytes: the viewer's open flow ends in a report or in one failure line,
+// every text is valid UTF-8, and (for the inputs chosen by `fileToo`) the
+// file loader agrees with the memory loader.
+inline std::string CheckLoadAndReport(std::span<const std::uint8_t> bytes, bool fileToo)
+{
+    // The open flow of the viewer: check, clear, load, then the report.
+    TQ6Data doc;
+    const bool checked = doc.MemCheck(bytes);
+    const std::string title = doc.Title;
+    doc.DataFree();
+    const bool loaded = doc.MemIn(bytes);
+    if (checked && loaded) {
+        std::string report;
+        const std::size_t lines = AppendReport(doc, report);
+        // The title line and the settings (469 lines), the separator and the 23 counts.
+        if (lines < 469 + 1 + 23) return "the report has only " + std::to_string(lines) + " lines";
+        if (!IsUtf8(report)) return "the report is not valid UTF-8";
+    } else {
+        const char* line = OpenFailureLine(checked ? OpenOutcome::LoadFailed : OpenOutcome::CheckFailed);
+        if (!line || !*line) return "a failed open has no failure line";
+    }
+    if (!IsUtf8(title) || !IsUtf8(doc.Title)) return "a title is not valid UTF-8";
+    if (!fileToo) return {};
+    return CompareFileAndMemory(bytes, checked, title, loaded, doc);
+}
+
+// ---- save, load, save -------------------------------------------------------------
+
+// Where a saved file holds the 16 layer-group scales: after the title chunk
+// (8 + 256 bytes), the layer chunk's header (8), its `current` byte (1), and
+// 2 bytes of state and 17 of name into each 5595-byte group.
+inline constexpr std::size_t kScaleAt = 8 + 256 + 8 + 1 + 19;
+inline constexpr std::size_t kGroupSize = 5595;
+
+// Where two saves of one document may differ. The writer stores every
+// layer-group scale rounded half away from zero to six decimals, on every
+// save. For magnitudes from about 2.25e9 to 4.5e9 that rounding is not
+// idempotent: a millionth there is only two units in the last place, so the
+// stored value times 10^6 can come out half a unit above the whole number it
+// came from and the next save rounds it up once more. Two saves may thus
+// differ in such a scale, by exactly one more rounding step, and nowhere else.
+inline std::string CompareSaves(const std::string& first, const std::string& second)
+{
+    if (first.size() != second.size())
+        return "the second save has " + std::to_string(second.size()) + " bytes, the first " +
+               std::to_string(first.size());
+    if (first.size() < kScaleAt + 16 * kGroupSize)  // no saved file is that short
+        return first == second ? "" : "the second save differs from the first";
+    std::size_t from = 0;
+    for (int g = 0; g <= 16; ++g) {
+        const std::size_t at = g < 16 ? kScaleAt + kGroupSize * static_cast<std::size_t>(g) : first.size();
+        if (std::memcmp(first.data() + from, second.data() + from, at - from) != 0) {
+            std::size_t k = from;
+            while (first[k] == second[k]) ++k;
+            return "the second save differs from the first at byte " + std::to_string(k);
+        }
+        if (g == 16) break;
+        if (std::memcmp(first.data() + at, second.data() + at, 8) != 0) {
+            double a, b;
+            std::memcpy(&a, first.data() + at, 8);
+            std::memcpy(&b, second.data() + at, 8);
+            const double again = RoundOff(a, 6, 2);
+            if (std::memcmp(&again, &b, 8) != 0 || std::memcmp(&again, &a, 8) == 0) {
+                char msg[160];
+                std::snprintf(msg, sizeof msg, "layer group %d: scale %.17g saved again as %.17g", g, a, b);
+                return msg;
+            }
+        }
+        from = at + 8;
+    }
+    return {};
+}
+
+// Any bytes that load: the saved file passes the check, loads with the same
+// number of entities, and saving that again gives the same bytes (but for
+// the scales that CompareSaves allows to move).
+inline std::string CheckSaveIsStable(std::span<const std::uint8_t> bytes)
+{
+    TQ6Data loaded;
+    if (!loaded.MemIn(bytes)) return {};
+    std::string first;
+    if (!loaded.MemOut(first)) return "a loaded document cannot be saved";
+    TQ6Data again;
+    if (!again.MemCheck(AsBytes(first))) return "a saved file fails the check";
+    again.DataFree();
+    if (!again.MemIn(AsBytes(first))) return "a saved file does not load";
+    if (again.EntN != loaded.EntN)
+        return "saving and loading turned " + std::to_string(loaded.EntN) + " entities into " +
+               std::to_string(again.EntN);
+    std::string second;
+    if (!again.MemOut(second)) return "a document loaded from a saved file cannot be saved";
+    return CompareSaves(first, second);
+}
+
+// ---- number and text helpers ----------------------------------------------------------
+
+// FloatStr's text built from printf's digits: "%.14e" gives the value rounded
+// to 15 significant digits; the layout rules place them.
+inline std::string RefFloatStr(double v)
+{
+    if (std::isnan(v)) return "NAN";
+    if (std::isinf(v)) return v < 0 ? "-INF" : "INF";
+    if (v == 0) return "0";
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.14e", std::fabs(v));
+    std::string digits;
+    digits += buf[0];
+    digits.append(buf + 2, 14);
+    const int exp10 = std::atoi(buf + 17);
+    while (digits.size() > 1 && digits.back() == '0') digits.pop_back();
+    const int e = exp10 + 1;  // v = 0.d1d2... x 10^e
+    const int nd = static_cast<int>(digits.size());
+    std::string out = v < 0 ? "-" : "";
+    if (e >= -3 && e <= 15) {
+        if (e <= 0)
+            out += "0." + std::string(static_cast<std::size_t>(-e), '0') + digits;
+        else if (nd <= e)
+            out += digits + std::string(static_cast<std::size_t>(e - nd), '0');
+        else
+            out += digits.substr(0, static_cast<std::size_t>(e)) + "." + digits.substr(static_cast<std::size_t>(e));
+    } else {
+        out += digits.substr(0, 1);
+        if (nd > 1) out += "." + digits.substr(1);
+        out += "E" + std::to_string(exp10);
+    }
+    return out;
+}
+
+// One fixed-width field of width n made from `text`.
+inline std::string CheckFixedField(std::string_view text, std::int32_t n, bool decodedText)
+{
+    std::vector<std::uint8_t> enc;
+    StrToAnsiBytes(enc, text);
+    constexpr std::size_t kGuard = 16;
+    std::vector<std::uint8_t> buf(static_cast<std::size_t>(n) + kGuard, 0xA5);
+    StrToFixedAnsi(buf.data(), text, n);
+    for (std::size_t i = 0; i < kGuard; ++i)
+        if (buf[static_cast<std::size_t>(n) + i] != 0xA5) return "StrToFixedAnsi wrote past its field";
+    const std::size_t w = static_cast<std::size_t>(n);
+    const std::size_t m = std::min(w, enc.size());
+    for (std::size_t i = m; i < w; ++i)
+        if (buf[i] != 0) return "StrToFixedAnsi left a non-zero byte after the text";
+    if (m > 0) {
+        if (std::memcmp(buf.data(), enc.data(), m - 1) != 0) return "StrToFixedAnsi changed the text's bytes";
+        // Only the last byte may be left zero: a double-byte character cut in half is dropped whole.
+        if (buf[m - 1] != enc[m - 1] && !(buf[m - 1] == 0 && IsLeadByte(enc[m - 1])))
+            return "StrToFixedAnsi changed the text's last byte";
+    }
+    if (!decodedText) return {};
+    // A text that came from a file: the field holds whole characters, and
+    // reading and writing the field again changes nothing.
+    const std::string all = AnsiBytesToStr(enc);
+    const std::string field = AnsiBytesToStr({buf.data(), w});
+    if (all.compare(0, field.size(), field) != 0) return "a fixed field split a character";
+    std::vector<std::uint8_t> again(w + kGuard, 0xA5);
+    StrToFixedAnsi(again.data(), field, n);
+    if (std::memcmp(again.data(), buf.data(), w) != 0) return "a fixed field changed when read and written again";
+    return {};
+}
+
+// Input: 8 bytes of a double, one byte of field width, then bytes of a text.
+// FloatStr agrees with the reference; decoding never fails and gives UTF-8;
+// encoding what was decoded and decoding again gives the same text, but for
+// the replacement characters, which come back as "?"; fixed fields hold a
+// prefix of the text's bytes that ends on a character boundary.
+inline std::string CheckTextAndNumbers(std::span<const std::uint8_t> bytes)
+{
+    if (bytes.size() < 9) return {};
+    double v;
+    std::memcpy(&v, bytes.data(), 8);
+    const std::string got = FloatStr(v);
+    if (got != RefFloatStr(v)) {
+        std::uint64_t bits;
+        std::memcpy(&bits, &v, 8);
+        char msg[160];
+        std::snprintf(msg, sizeof msg, "FloatStr(0x%016" PRIx64 ") gives %s, the reference %s", bits, got.c_str(),
+                      RefFloatStr(v).c_str());
+        return msg;
+    }
+    const std::int32_t width = bytes[8];
+    const auto raw = bytes.subspan(9);
+
+    const std::string text = AnsiBytesToStr(raw);
+    if (!IsUtf8(text)) return "AnsiBytesToStr gave invalid UTF-8";
+    if (text.find('\0') != std::string::npos) return "AnsiBytesToStr kept a zero byte";
+    std::vector<std::uint8_t> enc;
+    StrToAnsiBytes(enc, text);
+    if (AnsiLen(text) != static_cast<std::int32_t>(enc.size())) return "AnsiLen disagrees with StrToAnsiBytes";
+    std::string expect;
+    for (std::size_t i = 0; i < text.size();) {
+        if (text.compare(i, 3, "\xEF\xBF\xBD") == 0) {
+            expect += '?';
+            i += 3;
+        } else {
+            expect += text[i++];
+        }
+    }
+    if (AnsiBytesToStr(enc) != expect) return "decoding the encoded text does not give it back";
+
+    if (std::string e = CheckFixedField(text, width, true); !e.empty()) return e;
+    // The raw bytes taken as a UTF-8 text, which they mostly are not.
+    const std::string_view asText(reinterpret_cast<const char*>(raw.data()), raw.size());
+    return CheckFixedField(asText, width, false);
+}
+
+}  // namespace fuzzcheck
