@@ -17,9 +17,6 @@ constexpr bool kCopiesPayload =
     std::is_same_v<T, TQ6ObjectEllipse> || std::is_same_v<T, TQ6ObjectEllipseEx> ||
     std::is_same_v<T, TQ6ObjectSymbol>;
 
-// Slack for readers that read on past a short chunk, beyond what the file's
-// size allows anyway.
-constexpr std::int64_t kOverreadSlack = 16 << 20;
 
 void Tell(const ChunkObserver* obs, int pass, std::uint64_t offset, std::int16_t id, std::uint16_t ver,
           std::int32_t len, ChunkEvent::What what, std::uint64_t size, bool ends = true, bool result = false)

@@ -487,7 +487,8 @@ private:
     {
         const Frame& f = frames_[depth_ - 1];
         if (f.used != f.obj->size()) {
-            for (const auto& [k, v] : f.obj->items()) {
+            for (const auto& item : f.obj->items()) {
+                const std::string& k = item.key();
                 const bool known = std::any_of(f.names.begin(), f.names.end(),
                                                [&](const char* n) { return k == n; });
                 if (!known) path_.Fail(k.c_str(), "unknown field");
