@@ -22,7 +22,8 @@ struct TDPoint {
 // Rounds symmetrically about zero to `digits` decimal places (1 to 9; any other
 // value rounds to a whole number). mode 0 truncates, mode 1 rounds away from
 // zero, any other mode rounds halves away from zero. A value whose scaled
-// magnitude is 2^52 or more, or that is not finite, is returned unchanged.
+// magnitude is 2^51 or more, or that is not finite, is returned unchanged, so
+// that rounding an already rounded value changes nothing.
 double RoundOff(double value, std::int32_t digits, std::int32_t mode);
 
 // Unicode upper-casing (simple case mapping, code point by code point).

@@ -10,9 +10,11 @@ double RoundOff(double value, std::int32_t digits, std::int32_t mode)
     static constexpr double kFactors[10] = {1, 10, 100, 1000, 10000, 100000, 1e6, 1e7, 1e8, 1e9};
     const double factor = (digits >= 1 && digits <= 9) ? kFactors[digits] : 1.0;
     double a = std::fabs(value) * factor;
-    // Such a value is already whole at this scale; the steps below would only
-    // move it (odd values above 2^52) or overflow it to infinity.
-    if (!std::isfinite(a) || a >= 4503599627370496.0) return value;
+    // From 2^51 on, the value's own spacing is too coarse for the decimals
+    // asked for: rounding would move it (odd values above 2^52), overflow it to
+    // infinity (a huge scale), or give a value that rounds to yet another one
+    // on the next save. Such a value is returned as it is.
+    if (!std::isfinite(a) || a >= 2251799813685248.0) return value;
     if (mode == 0)
         a = std::trunc(a);
     else if (mode == 1)

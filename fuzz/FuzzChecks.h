@@ -264,54 +264,20 @@ inline std::string CheckLoadAndReport(std::span<const std::uint8_t> bytes, bool 
 
 // ---- save, load, save -------------------------------------------------------------
 
-// Where a saved file holds the 16 layer-group scales: after the title chunk
-// (8 + 256 bytes), the layer chunk's header (8), its `current` byte (1), and
-// 2 bytes of state and 17 of name into each 5595-byte group.
-inline constexpr std::size_t kScaleAt = 8 + 256 + 8 + 1 + 19;
-inline constexpr std::size_t kGroupSize = 5595;
-
-// Where two saves of one document may differ. The writer stores every
-// layer-group scale rounded half away from zero to six decimals, on every
-// save. For magnitudes from about 2.25e9 to 4.5e9 that rounding is not
-// idempotent: a millionth there is only two units in the last place, so the
-// stored value times 10^6 can come out half a unit above the whole number it
-// came from and the next save rounds it up once more. Two saves may thus
-// differ in such a scale, by exactly one more rounding step, and nowhere else.
+// Two saves of one document must be the same bytes.
 inline std::string CompareSaves(const std::string& first, const std::string& second)
 {
     if (first.size() != second.size())
         return "the second save has " + std::to_string(second.size()) + " bytes, the first " +
                std::to_string(first.size());
-    if (first.size() < kScaleAt + 16 * kGroupSize)  // no saved file is that short
-        return first == second ? "" : "the second save differs from the first";
-    std::size_t from = 0;
-    for (int g = 0; g <= 16; ++g) {
-        const std::size_t at = g < 16 ? kScaleAt + kGroupSize * static_cast<std::size_t>(g) : first.size();
-        if (std::memcmp(first.data() + from, second.data() + from, at - from) != 0) {
-            std::size_t k = from;
-            while (first[k] == second[k]) ++k;
-            return "the second save differs from the first at byte " + std::to_string(k);
-        }
-        if (g == 16) break;
-        if (std::memcmp(first.data() + at, second.data() + at, 8) != 0) {
-            double a, b;
-            std::memcpy(&a, first.data() + at, 8);
-            std::memcpy(&b, second.data() + at, 8);
-            const double again = RoundOff(a, 6, 2);
-            if (std::memcmp(&again, &b, 8) != 0 || std::memcmp(&again, &a, 8) == 0) {
-                char msg[160];
-                std::snprintf(msg, sizeof msg, "layer group %d: scale %.17g saved again as %.17g", g, a, b);
-                return msg;
-            }
-        }
-        from = at + 8;
-    }
-    return {};
+    if (first == second) return {};
+    std::size_t k = 0;
+    while (first[k] == second[k]) ++k;
+    return "the second save differs from the first at byte " + std::to_string(k);
 }
 
 // Any bytes that load: the saved file passes the check, loads with the same
-// number of entities, and saving that again gives the same bytes (but for
-// the scales that CompareSaves allows to move).
+// number of entities, and saving that again gives the same bytes.
 inline std::string CheckSaveIsStable(std::span<const std::uint8_t> bytes)
 {
     TQ6Data loaded;

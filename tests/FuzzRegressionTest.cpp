@@ -50,46 +50,26 @@ TEST(FuzzRegressions, EveryInputPassesItsTargetsCheck)
     }
 }
 
-// The one place where two saves may differ: a layer-group scale for which
-// rounding to six decimals is not idempotent moves by one more rounding step.
-// The check allows that step and nothing else.
-TEST(FuzzRegressions, SavesMayDifferOnlyByOneMoreRoundingOfAScale)
+// A layer-group scale of about 4.4e9 once moved on every save (rounded to
+// six decimals, it rounded to yet another value the next time). Such scales
+// are now kept as they are, and two saves are the same bytes.
+TEST(FuzzRegressions, ScalesSaveTheSameEveryTime)
 {
-    const double drifting = 4369108947.9012794;  // saved as ...804, then as ...814
-    ASSERT_NE(RoundOff(RoundOff(drifting, 6, 2), 6, 2), RoundOff(drifting, 6, 2));
+    const double drifting = 4369108947.9012794;
+    EXPECT_EQ(RoundOff(RoundOff(drifting, 6, 2), 6, 2), RoundOff(drifting, 6, 2));
     tb::Bytes layers;
     layers.u8(0).u8(2).u8(0).field("", 17).f64(drifting).zeros(89521 - 28);
     const auto file = tb::Cat({tb::Title("t"), tb::Chunk(1010, 20, layers), tb::Point(1, 2, 3)});
     EXPECT_EQ(fuzzcheck::CheckSaveIsStable(tb::Span(file)), "");
 
+    // Any difference between two saves is reported.
     TQ6Data d;
     ASSERT_TRUE(d.MemIn(tb::Span(file)));
     std::string first;
     ASSERT_TRUE(d.MemOut(first));
-    const std::size_t at = fuzzcheck::kScaleAt;
-    EXPECT_EQ(tb::ReadF64(first, at), RoundOff(drifting, 6, 2));
-    TQ6Data again;
-    ASSERT_TRUE(again.MemIn(fuzzcheck::AsBytes(first)));
-    std::string second;
-    ASSERT_TRUE(again.MemOut(second));
-    ASSERT_NE(first, second);
-    EXPECT_EQ(fuzzcheck::CompareSaves(first, second), "");
-
-    // Any other difference is reported: a byte elsewhere, a scale moved by
-    // something other than one more rounding, or a scale that was stable.
-    std::string other = second;
-    other[at + 100] ^= 1;
-    EXPECT_NE(fuzzcheck::CompareSaves(first, other), "");
-    std::string moved = second;
-    const double far = RoundOff(drifting, 6, 2) + 1;
-    std::memcpy(moved.data() + at, &far, 8);
-    EXPECT_NE(fuzzcheck::CompareSaves(first, moved), "");
-    std::string stable = first;
-    const double one = 1.0, two = 2.0;
-    std::memcpy(stable.data() + at + fuzzcheck::kGroupSize, &one, 8);
-    std::string changed = stable;
-    std::memcpy(changed.data() + at + fuzzcheck::kGroupSize, &two, 8);
-    EXPECT_NE(fuzzcheck::CompareSaves(stable, changed), "");
+    std::string other = first;
+    other[1000] ^= 1;
+    EXPECT_EQ(fuzzcheck::CompareSaves(first, other), "the second save differs from the first at byte 1000");
     EXPECT_NE(fuzzcheck::CompareSaves(first, first.substr(0, first.size() - 1)), "");
 }
 
