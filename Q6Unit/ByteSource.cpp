@@ -116,14 +116,6 @@ std::size_t Stream::ReadSlow(void* dst, std::size_t n)
     return done;
 }
 
-std::uint64_t Stream::Skip(std::uint64_t n)
-{
-    const std::uint64_t avail = Remaining();
-    const std::uint64_t k = std::min(n, avail);
-    Seek(Pos() + k);
-    return k;
-}
-
 std::span<const std::uint8_t> Stream::View(std::size_t n, std::vector<std::uint8_t>& scratch)
 {
     n = static_cast<std::size_t>(std::min<std::uint64_t>(n, Remaining()));

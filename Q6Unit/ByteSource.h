@@ -69,8 +69,6 @@ public:
         }
         return ReadSlow(dst, n);
     }
-    // Skips n bytes (as far as the source goes); returns how many were skipped.
-    std::uint64_t Skip(std::uint64_t n);
     // The bytes from the current position that are already in memory
     // (possibly none); valid until the next read or seek.
     std::span<const std::uint8_t> Window() const { return {win_ + cur_, winLen_ - cur_}; }
