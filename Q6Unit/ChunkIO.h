@@ -12,6 +12,7 @@
 
 #include "Func_/Func_.h"
 #include "Q6Unit/ByteSource.h"
+#include "Q6Unit/Layout.h"
 #include "Q6Unit/Model.h"
 #include "Q6Unit/Q6Data.h"
 
@@ -239,7 +240,7 @@ private:
 };
 
 // Appends one payload to a byte string.
-class ChunkWriter {
+class ChunkWriter : public q6layout::PlainWalk {
 public:
     explicit ChunkWriter(std::string& out) : out_(out) {}
 
@@ -251,16 +252,6 @@ public:
     }
     void Scale(const char* name, const double& x) { Num(name, RoundOff(x, 6, 2)); }
     void Bytes(const char*, const std::uint8_t* p, std::size_t n) { out_.append(reinterpret_cast<const char*>(p), n); }
-    template <class F>
-    void Nest(const char*, F&& f)
-    {
-        f();
-    }
-    template <class F>
-    void Array(const char*, std::size_t n, F&& f)
-    {
-        for (std::size_t i = 0; i < n; ++i) f(i);
-    }
     void Text(const char*, const std::string& s, std::int32_t width)
     {
         const std::size_t at = out_.size();

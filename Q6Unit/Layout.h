@@ -524,10 +524,24 @@ constexpr void Nested(V& v, const char* name, R& r)
     v.Nest(name, [&] { Fields(v, r); });
 }
 
+// Nesting and arrays for visitors that only need the fields in file order.
+struct PlainWalk {
+    template <class F>
+    constexpr void Nest(const char*, F&& f)
+    {
+        f();
+    }
+    template <class F>
+    constexpr void Array(const char*, std::size_t n, F&& f)
+    {
+        for (std::size_t i = 0; i < n; ++i) f(i);
+    }
+};
+
 // ---- sizes of the fixed records -------------------------------------------------
 
 // Counts the bytes of a record without variable parts.
-struct SizeCounter {
+struct SizeCounter : PlainWalk {
     std::size_t n = 0;
     template <class T>
     constexpr void Num(const char*, const T&) { n += sizeof(T); }
@@ -535,10 +549,6 @@ struct SizeCounter {
     template <class S>
     constexpr void Text(const char*, const S&, std::int32_t width) { n += static_cast<std::size_t>(width); }
     constexpr void Bytes(const char*, const std::uint8_t*, std::size_t k) { n += k; }
-    template <class F>
-    constexpr void Nest(const char*, F&& f) { f(); }
-    template <class F>
-    constexpr void Array(const char*, std::size_t k, F&& f) { for (std::size_t i = 0; i < k; ++i) f(i); }
 };
 
 template <class T>

@@ -113,7 +113,7 @@ private:
 // Every field of a document, bit for bit, as one byte string: two documents
 // hold the same values exactly when their images are equal (NaN payloads and
 // negative zeros included). A cheaper form of DumpDocument, for comparing.
-class Imager {
+class Imager : public q6layout::PlainWalk {
 public:
     explicit Imager(std::string& out) : out_(out) {}
     template <class T>
@@ -125,16 +125,6 @@ public:
     void Text(const char*, const std::string& s, std::int32_t) { Blob(s.data(), s.size()); }
     void VarText(const char*, const std::string& s, std::int32_t, bool) { Blob(s.data(), s.size()); }
     void Bytes(const char*, const std::uint8_t* p, std::size_t n) { out_.append(reinterpret_cast<const char*>(p), n); }
-    template <class F>
-    void Nest(const char*, F&& f)
-    {
-        f();
-    }
-    template <class F>
-    void Array(const char*, std::size_t n, F&& f)
-    {
-        for (std::size_t i = 0; i < n; ++i) f(i);
-    }
     void Points(const char*, const std::int16_t& cnt, const char*, const std::vector<TDPoint>& pos)
     {
         Num(nullptr, cnt);

@@ -55,7 +55,7 @@ T RandomNum(std::uint64_t& s)
 }
 
 // Fills every field of a record through its field list.
-class Filler {
+class Filler : public q6layout::PlainWalk {
 public:
     Filler(std::uint64_t& s, bool normalized) : s_(s), normalized_(normalized) {}
 
@@ -77,16 +77,6 @@ public:
     }
     void Text(const char*, std::string& s, std::int32_t width) { s = RandomText(s_, normalized_ ? width : width + 8); }
     void VarText(const char*, std::string& s, std::int32_t, bool) { s = RandomText(s_, Below(s_, 4) ? 30 : 400); }
-    template <class F>
-    void Nest(const char*, F&& f)
-    {
-        f();
-    }
-    template <class F>
-    void Array(const char*, std::size_t n, F&& f)
-    {
-        for (std::size_t i = 0; i < n; ++i) f(i);
-    }
     void Points(const char*, std::int16_t& cnt, const char*, std::vector<TDPoint>& pos)
     {
         cnt = static_cast<std::int16_t>(1 + Below(s_, maxPoints));

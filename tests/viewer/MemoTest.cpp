@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "Unit1/Memo.h"
+#include "QuietOffscreen.h"
 
 namespace {
 
@@ -52,14 +53,7 @@ private:
     }
 
 private slots:
-    void initTestCase()
-    {
-        static QtMessageHandler previous = nullptr;
-        previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& text) {
-            if (text.contains(QLatin1String("does not support propagateSizeHints"))) return;
-            previous(type, context, text);
-        });
-    }
+    void initTestCase() { SilenceSizeHintWarnings(); }
     void init()
     {
         memo_ = std::make_unique<TMemo>();

@@ -32,6 +32,7 @@
 #include "ChunkBuilder.h"
 #include "Q6Unit/Q6Data.h"
 #include "Unit1/Dialogs.h"
+#include "QuietOffscreen.h"
 #include "Unit1/Flows.h"
 #include "Unit1/Form1.h"
 #include "Unit1/Report.h"
@@ -174,16 +175,7 @@ private:
     }
 
 private slots:
-    void initTestCase()
-    {
-        // The display-less platform says on every window that it cannot pass
-        // size hints on; nothing to see for these tests.
-        static QtMessageHandler previous = nullptr;
-        previous = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& text) {
-            if (text.contains(QLatin1String("does not support propagateSizeHints"))) return;
-            previous(type, context, text);
-        });
-    }
+    void initTestCase() { SilenceSizeHintWarnings(); }
 
     void init()
     {
