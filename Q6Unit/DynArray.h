@@ -50,13 +50,15 @@ public:
     }
     // Counts one more element and returns it; the length grows in steps of 100
     // (to count + 99 when the count becomes 1 more than a multiple of 100). If
-    // growing fails, the count keeps its new value and the exception escapes.
+    // growing fails, the count keeps its new value and the exception escapes;
+    // the next append then grows the array to the count rounded up to 100.
     T& AppendAt(std::int32_t& count)
     {
         if (count == INT32_MAX) throw std::length_error("TDynArray count");
         ++count;
-        if (count % 100 == 1) SetLength(static_cast<std::size_t>(count) + 99);
-        return (*this)[static_cast<std::size_t>(count - 1)];
+        const auto n = static_cast<std::size_t>(count);
+        if (n > len_) SetLength((n + 99) / 100 * 100);
+        return (*this)[n - 1];
     }
 
     void Clear()

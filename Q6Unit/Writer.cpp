@@ -120,7 +120,8 @@ bool TQ6Data::MemOut(std::string& out) const
 bool TQ6Data::FileOut(const std::string& FName) const
 {
     if (FName.empty()) return false;
-    // Saving over a symbolic link writes the file it points to.
+    // Saving over a symbolic link writes the file it points to (a link whose
+    // file does not exist yet creates that file).
     std::string target = FName;
     struct stat st {};
     bool exists = ::lstat(FName.c_str(), &st) == 0;
@@ -128,6 +129,13 @@ bool TQ6Data::FileOut(const std::string& FName) const
         if (char* real = ::realpath(FName.c_str(), nullptr)) {
             target = real;
             std::free(real);
+        } else {
+            char link[PATH_MAX];
+            const ssize_t k = ::readlink(FName.c_str(), link, sizeof link);
+            if (k <= 0 || static_cast<std::size_t>(k) >= sizeof link) return false;
+            const std::string to(link, static_cast<std::size_t>(k));
+            const std::size_t at = FName.rfind('/');
+            target = to[0] == '/' || at == std::string::npos ? to : FName.substr(0, at + 1) + to;
         }
         exists = ::stat(target.c_str(), &st) == 0;
     }
@@ -135,7 +143,28 @@ bool TQ6Data::FileOut(const std::string& FName) const
 
     const std::size_t slash = target.rfind('/');
     const std::string dir = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
-    const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+    std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+    // The temporary name must stay within the system's limit on a name even
+    // for a target whose own name is near it; cut at a character boundary.
+    if (base.size() > 200) {
+        std::size_t cut = 200;
+        while (cut > 0 && (static_cast<unsigned char>(base[cut]) & 0xC0) == 0x80) --cut;
+        base.resize(cut);
+    }
+
+    // An existing file is replaced only where it could have been overwritten
+    // in place: we may write to it, and no other program has it open under a
+    // lock (a load holds a shared one while it reads). The lock is held until
+    // the new file has taken its place.
+    int guard = -1;
+    if (exists) {
+        guard = ::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+        if (guard < 0) return false;
+        if (::flock(guard, LOCK_EX | LOCK_NB) != 0) {
+            ::close(guard);
+            return false;
+        }
+    }
 
     // A new file beside the target, created exclusively and locked while it is
     // written; it replaces the target only when every byte has reached the disk.
@@ -147,9 +176,12 @@ bool TQ6Data::FileOut(const std::string& FName) const
         std::snprintf(suffix, sizeof suffix, ".%08x.tmp", static_cast<unsigned>(rd()));
         tmp = dir + "." + base + suffix;
         fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST) return false;
+        if (fd < 0 && errno != EEXIST) break;
     }
-    if (fd < 0) return false;
+    if (fd < 0) {
+        if (guard >= 0) ::close(guard);
+        return false;
+    }
     bool ok = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
     if (ok && exists) ok = ::fchmod(fd, st.st_mode & 07777) == 0;
     if (ok) {
@@ -165,5 +197,6 @@ bool TQ6Data::FileOut(const std::string& FName) const
     if (::close(fd) != 0) ok = false;
     if (ok) ok = ::rename(tmp.c_str(), target.c_str()) == 0;
     if (!ok) ::unlink(tmp.c_str());
+    if (guard >= 0) ::close(guard);
     return ok;
 }

@@ -118,6 +118,22 @@ TEST(Model, ArraysGrowInStepsOfAHundred)
     }
 }
 
+// A count that ran ahead of the length (a growth that failed for want of
+// memory, or a count set by hand) makes the next append grow the array to the
+// count rounded up to 100, never write past its end.
+TEST(Model, AppendCatchesUpWithACountAheadOfTheLength)
+{
+    const std::pair<std::int32_t, std::size_t> cases[] = {{0, 100}, {100, 200}, {101, 200}, {150, 200}, {299, 300}};
+    for (const auto& [count, length] : cases) {
+        TDynArray<TQ6ObjectPoint> a;
+        std::int32_t n = count;
+        a.AppendAt(n).obj.id = 7;
+        EXPECT_EQ(n, count + 1);
+        EXPECT_EQ(a.Length(), length) << count;
+        EXPECT_EQ(a.at(static_cast<std::size_t>(count)).obj.id, 7);
+    }
+}
+
 TEST(Model, AMillionAppendsStayCheap)
 {
     TDynArray<TQ6ObjectPoint> a;

@@ -1,6 +1,9 @@
 // Saving: the file a document gives, saving safely over an existing drawing,
 // and the save flow with its messages, in the library and in q6tool.
+#include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -140,6 +143,72 @@ TEST_F(Save, ReplacesAnExistingFile)
     ASSERT_TRUE(d.MemOut(mem));
     EXPECT_EQ(ReadFile(p), mem);
     EXPECT_EQ(Entries(dir_), std::vector<std::string>{"old.q6"});
+}
+
+// An existing file is replaced only where it could have been overwritten in
+// place; a file that another program holds under a lock, or that we may not
+// write, is refused and keeps its bytes.
+TEST_F(Save, RefusesATargetItCouldNotOverwrite)
+{
+    TQ6Data d;
+    ASSERT_TRUE(d.MemIn(tb::Span(Cat({tb::Title("new"), tb::Point(1, 2, 3)}))));
+    const std::string old = "the old drawing";
+    struct Case {
+        const char* name;
+        int lock;     // a lock that another open file holds on the target, or 0
+        bool readOnly;
+    };
+    const Case cases[] = {
+        {"read by another program (shared lock)", LOCK_SH, false},
+        {"written by another program (exclusive lock)", LOCK_EX, false},
+        {"read-only", 0, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.readOnly && ::geteuid() == 0) continue;  // permissions do not bind root
+        const auto target = dir_ / "held.q6";
+        fs::remove(target);
+        WriteFile(target, old);
+        int holder = -1;
+        if (c.lock) {
+            holder = ::open(target.c_str(), O_RDONLY | O_CLOEXEC);
+            ASSERT_GE(holder, 0);
+            ASSERT_EQ(::flock(holder, c.lock | LOCK_NB), 0);
+        }
+        if (c.readOnly) ::chmod(target.c_str(), 0444);
+        EXPECT_FALSE(d.FileOut(target.string()));
+        EXPECT_EQ(ReadFile(target), old);
+        EXPECT_EQ(Entries(dir_), std::vector<std::string>{"held.q6"});
+        if (holder >= 0) ::close(holder);
+        ::chmod(target.c_str(), 0644);
+        // Once the other program lets go, the same save succeeds.
+        if (c.lock) {
+            EXPECT_TRUE(d.FileOut(target.string()));
+        }
+    }
+}
+
+// Names at the edges of what the system allows: a name of 255 bytes (the
+// temporary file beside it must not need more), and a symbolic link to a
+// file that does not exist yet, which the save creates.
+TEST_F(Save, LongNamesAndLinksToNewFiles)
+{
+    TQ6Data d;
+    ASSERT_TRUE(d.MemIn(tb::Span(Cat({tb::Title("new"), tb::Point(1, 2, 3)}))));
+    std::string mem;
+    ASSERT_TRUE(d.MemOut(mem));
+
+    const auto longName = dir_ / (std::string(252, 'n') + ".q6");
+    ASSERT_TRUE(d.FileOut(longName.string()));
+    EXPECT_EQ(ReadFile(longName), mem);
+    fs::remove(longName);
+
+    const auto link = dir_ / "link.q6";
+    fs::create_symlink("real.q6", link);
+    ASSERT_TRUE(d.FileOut(link.string()));
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(ReadFile(dir_ / "real.q6"), mem);
+    EXPECT_EQ(Entries(dir_), (std::vector<std::string>{"link.q6", "real.q6"}));
 }
 
 // A save that fails part-way (here: the file-size limit is reached) returns
