@@ -5,9 +5,11 @@
 
 namespace {
 
+// The only path separator here is "/"; a colon or a backslash is an ordinary
+// character of a file name.
 std::size_t LastSeparator(std::string_view s)
 {
-    return s.find_last_of("/\\:");
+    return s.rfind('/');
 }
 
 }  // namespace

@@ -361,8 +361,8 @@ private slots:
         QTest::newRow("full path") << U("/home/user/図面/plan.q6") << U("/home/user/図面/") << "plan.q6";
         QTest::newRow("name only") << "plan.q6" << "" << "plan.q6";
         QTest::newRow("folder only") << "/srv/drawings/" << "/srv/drawings/" << "";
-        QTest::newRow("drive colon") << "D:plan.q6" << "D:" << "plan.q6";
-        QTest::newRow("backslashes") << "C:\\dwg\\plan.q6" << "C:\\dwg\\" << "plan.q6";
+        QTest::newRow("colon in a name") << "/home/u/v1:plan.q6" << "/home/u/" << "v1:plan.q6";
+        QTest::newRow("backslash in a name") << "/srv/a\\plan.q6" << "/srv/" << "a\\plan.q6";
     }
     void dialogsAreSeededFromTheFileName()
     {
