@@ -1,7 +1,9 @@
 // Decimal rounding and number-to-text conversion.
 #include "Func_.h"
 
+#include <bit>
 #include <charconv>
+#include <cstdint>
 #include <cmath>
 #include <cstring>
 
@@ -41,21 +43,20 @@ std::string IntStr(std::int32_t value)
 
 namespace {
 
-// Splits "d.ddde[+-]XX" into its digits and exponent.
+// Splits "d.ddde[+-]XX" into its digits and exponent (without a branch per
+// digit: the number of digits varies from value to value).
 void ParseScientific(const char* p, const char* end, char* digits, int& nd, int& exp10)
 {
-    nd = 0;
-    digits[nd++] = *p++;
-    if (*p == '.') {
-        ++p;
-        while (*p != 'e') digits[nd++] = *p++;
+    const auto* e = static_cast<const char*>(std::memchr(p, 'e', static_cast<std::size_t>(end - p)));
+    digits[0] = p[0];
+    nd = 1;
+    if (e - p > 2) {  // "d.ddd"
+        std::memcpy(digits + 1, p + 2, static_cast<std::size_t>(e - p - 2));
+        nd = static_cast<int>(e - p - 1);
     }
-    ++p;  // 'e'
-    const bool negative = *p == '-';
-    ++p;  // the sign is always there
-    int e = 0;
-    while (p < end) e = e * 10 + (*p++ - '0');
-    exp10 = negative ? -e : e;
+    int x = 0;
+    for (const char* q = e + 2; q < end; ++q) x = x * 10 + (*q - '0');  // e, the sign, then the digits
+    exp10 = e[1] == '-' ? -x : x;
 }
 
 // The digits of v (positive, finite) rounded to 15 significant digits.
@@ -74,16 +75,23 @@ void Digits15(double v, char* digits, int& nd, int& exp10)
     auto res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific);
     ParseScientific(buf, res.ptr, digits, nd, exp10);
     if (nd > 15) {
-        // It lies within half a binary unit of v, which is less than 0.12 of a
-        // unit of the 15th digit: unless the digits beyond the 15th are that
-        // close to a half, rounding them gives the same as rounding v itself.
+        // It lies within half a binary unit of v: unless the digits beyond the
+        // 15th (at most two) are that close to a half, rounding them gives the
+        // same as rounding v itself. In hundredths of a unit of the 15th digit,
+        // half a binary unit is 50 x 2^-52 x 10^14 x d / m, with d the leading
+        // decimal digits (1 to 10) and m the binary mantissa (1 to 2): at most
+        // 11.1, and mostly far less. The bound below errs on the safe side.
         const int tail = (digits[15] - '0') * 10 + (nd > 16 ? digits[16] - '0' : 0);
-        if (tail >= 38 && tail <= 62) {
+        const double d = (digits[0] - '0') + (digits[1] - '0' + 1) * 0.1;
+        const auto bits = std::bit_cast<std::uint64_t>(v);
+        const double m = 1.0 + static_cast<double>(bits & ((std::uint64_t{1} << 52) - 1)) * 0x1p-52;
+        const double halfUnit = 1.1102230246251566 * d / m + 0.5;
+        if (std::fabs(tail - 50) <= halfUnit) {
             res = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::scientific, 14);
             ParseScientific(buf, res.ptr, digits, nd, exp10);
         } else {
             nd = 15;
-            if (tail > 62) {
+            if (tail > 50) {
                 int i = 14;
                 while (i >= 0 && digits[i] == '9') digits[i--] = '0';
                 if (i >= 0) {
@@ -114,26 +122,26 @@ void AppendFloat(std::string& out, double value)
         return;
     }
     // Whole numbers of at most 15 digits print as themselves.
-    if (std::fabs(value) < 1e15 && value == std::trunc(value)) {
+    // (A conversion to an integer, not trunc: it needs no call into the
+    // maths library.)
+    if (std::fabs(value) < 1e15 && value == static_cast<double>(static_cast<std::int64_t>(value))) {
         AppendInt(out, static_cast<std::int64_t>(value));
         return;
     }
     if (value < 0) out += '-';
     // Values with at most six decimals (coordinates, sizes) print from an
-    // integer: when n / 10^k reads back as the value, the decimal n / 10^k has
-    // at most 15 digits and is the value rounded to 15 digits.
+    // integer: when n / 10^6 reads back as the value, the decimal n / 10^6 has
+    // at most 15 digits and is the value rounded to 15 digits. (A value with
+    // fewer decimals passes the same test: its n ends in zeros, which go.)
     const double a = std::fabs(value);
     if (a >= 1e-4 && a < 1e8) {
-        static constexpr double kP10[7] = {1, 10, 100, 1000, 10000, 100000, 1000000};
-        static constexpr std::int64_t kI10[7] = {1, 10, 100, 1000, 10000, 100000, 1000000};
-        for (int k = 1; k <= 6; ++k) {
-            const double scaled = a * kP10[k];
-            const double n = std::nearbyint(scaled);
-            if (std::fabs(scaled - n) > scaled * 1e-15 || n / kP10[k] != a) continue;
-            const auto in = static_cast<std::int64_t>(n);
-            AppendInt(out, in / kI10[k]);
-            std::int64_t frac = in % kI10[k];
-            int width = k;
+        const double scaled = a * 1e6;  // below 10^14: the conversion below is exact
+        const auto in = static_cast<std::int64_t>(scaled + 0.5);
+        const auto n = static_cast<double>(in);
+        if (std::fabs(scaled - n) <= scaled * 1e-15 && n / 1e6 == a) {
+            AppendInt(out, in / 1000000);
+            std::int64_t frac = in % 1000000;  // not 0: whole numbers were printed above
+            int width = 6;
             while (width > 0 && frac % 10 == 0) {
                 frac /= 10;
                 --width;
