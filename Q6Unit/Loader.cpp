@@ -18,6 +18,22 @@ constexpr bool kCopiesPayload =
     std::is_same_v<T, TQ6ObjectSymbol>;
 
 
+// Reads the fields of a record from bytes known to hold all of them.
+struct WindowReader : q6layout::PlainWalk {
+    const std::uint8_t* p;
+    template <class T>
+    void Num(const char*, T& x)
+    {
+        std::memcpy(&x, p, sizeof(T));
+        p += sizeof(T);
+    }
+    void Bytes(const char*, std::uint8_t* dst, std::size_t n)
+    {
+        std::memcpy(dst, p, n);
+        p += n;
+    }
+};
+
 void Tell(const ChunkObserver* obs, int pass, std::uint64_t offset, std::int16_t id, std::uint16_t ver,
           std::int32_t len, ChunkEvent::What what, std::uint64_t size, bool ends = true, bool result = false)
 {
@@ -191,6 +207,17 @@ bool TQ6Data::ReadEntity(LoadInput& in, TDynArray<T>& arr, std::int32_t& count, 
     in.records -= kCost;
     try {
         T& e = arr.AppendAt(count);
+        if constexpr (kCopiesPayload<T>) {
+            // The whole payload of a fixed record in memory, as nearly always:
+            // its fields are copied one after the other without further checks.
+            constexpr std::size_t kSize = q6layout::FixedSize<T>();
+            const auto w = in.s.Window();
+            if (length >= static_cast<std::int32_t>(kSize) && w.size() >= kSize) {
+                WindowReader wr{{}, w.data()};
+                q6layout::Fields(wr, e);
+                return AddEntNo(static_cast<std::int16_t>(id), static_cast<std::int16_t>(version), count - 1);
+            }
+        }
         ChunkReader r(in, length, kCopiesPayload<T>);
         q6layout::Fields(r, e);
         if (!r.ok()) return false;
