@@ -13,6 +13,7 @@ shift || true
 targets=("$@")
 if ((${#targets[@]} == 0)); then targets=(load_report save_stable text_numbers); fi
 
+Q6_WITH_FUZZ=1 scripts/deps.sh
 fuzz/build.sh
 work=fuzz/corpus-work
 mkdir -p "$work/seeds"

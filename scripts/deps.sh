@@ -6,13 +6,13 @@ set -euo pipefail
 PACKAGES=(
   g++ cmake ninja-build pkg-config
   googletest libgtest-dev libbenchmark-dev
-  qt6-base-dev libgl-dev
+  qt6-base-dev libgl-dev qt6-translations-l10n
   nlohmann-json3-dev
   fonts-ipafont-gothic
   xvfb xauth
 )
 if [[ "${Q6_WITH_FUZZ:-0}" == 1 ]]; then
-  PACKAGES+=(clang libclang-rt-14-dev)
+  PACKAGES+=(clang libclang-rt-14-dev llvm-14)
 fi
 
 missing=()

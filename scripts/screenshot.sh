@@ -8,7 +8,8 @@ cd "$(dirname "$0")/.."
 out=${1:-build/screenshot.png}
 drawing=${2:-samples/sample.q6}
 if [[ ! -x build/bin/q6viewer || ! -x build/bin/grab_screen ]]; then
-  scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+  scripts/deps.sh
+  scripts/build.sh build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQ6_VIEWER=ON
 fi
 mkdir -p "$(dirname "$out")"
 # No window manager: the window sits at the top left, without a frame.
