@@ -18,9 +18,10 @@ struct ToolRun {
     std::string out;
 };
 
-ToolRun Tool(const std::string& args)
+// Runs q6tool; its standard error goes to `errFile` when one is given.
+ToolRun Tool(const std::string& args, const std::string& errFile = "/dev/null")
 {
-    const std::string cmd = std::string(Q6_BIN_DIR) + "/q6tool " + args + " 2>/dev/null";
+    const std::string cmd = std::string(Q6_BIN_DIR) + "/q6tool " + args + " 2>" + errFile;
     FILE* p = ::popen(cmd.c_str(), "r");
     ToolRun r{-1, {}};
     if (!p) return r;
@@ -70,24 +71,32 @@ TEST_F(ToolTest, FailureLinesAndExitStatus)
 {
     const std::string notQ6 = Write("not.q6", tb::Buf{'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd'});
     const std::string badLoad = Write("bad.q6", tb::Cat({tb::Title("x"), tb::Buf{1, 2, 3}}));
+    const std::string checkLine = "◆Q6図面ファイルでは無い/或いは他アプリで既に開いていますので中止します。\n";
+    const std::string loadLine = "◆ファイル読み込みエラーです。中止します。\n";
     struct Case {
         std::string args;
         int status;
         std::string out;
+        std::string err;  // what standard error says of the cause
     };
     const Case cases[] = {
-        {"report " + notQ6, 1, "◆Q6図面ファイルでは無い/或いは他アプリで既に開いていますので中止します。\n"},
-        {"report " + (dir_ / "missing.q6").string(), 1, "◆Q6図面ファイルでは無い/或いは他アプリで既に開いていますので中止します。\n"},
-        {"report " + badLoad, 1, "◆ファイル読み込みエラーです。中止します。\n"},
-        {"report", 2, ""},
-        {"frobnicate x", 2, ""},
-        {"", 2, ""},
+        {"report " + notQ6, 1, checkLine, "not.q6: it does not begin with the title chunk of a drawing"},
+        {"report " + (dir_ / "missing.q6").string(), 1, checkLine, "missing.q6: No such file or directory"},
+        {"report " + dir_.string(), 1, checkLine, ": not a regular file"},
+        {"report " + badLoad, 1, loadLine, "bad.q6: the drawing is damaged"},
+        {"save " + badLoad + " " + (dir_ / "out.q6").string(), 1, loadLine, "bad.q6: the drawing is damaged"},
+        {"report", 2, "", "report takes one file"},
+        {"frobnicate x", 2, "", "unknown command: frobnicate"},
+        {"", 2, "", "no command given"},
     };
+    const std::string errFile = (dir_ / "stderr.txt").string();
     for (const auto& c : cases) {
-        const ToolRun r = Tool(c.args);
+        const ToolRun r = Tool(c.args, errFile);
         EXPECT_EQ(r.status, c.status) << c.args;
         EXPECT_EQ(r.out, c.out) << c.args;
+        EXPECT_NE(ReadFile(errFile).find(c.err), std::string::npos) << c.args << ": " << ReadFile(errFile);
     }
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "out.q6"));
     const ToolRun help = Tool("--help");
     EXPECT_EQ(help.status, 0);
     for (const char* word : {"report", "save", "chunks"}) EXPECT_NE(help.out.find(word), std::string::npos) << word;

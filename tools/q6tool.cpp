@@ -1,4 +1,10 @@
 // q6tool: the drawing library for scripts.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -61,6 +67,31 @@ private:
     std::string buf_;
 };
 
+// Why a drawing did not open, for the person at the terminal; standard output
+// keeps the viewer's line alone.
+void ExplainOpenFailure(const std::string& fn, OpenOutcome r)
+{
+    struct stat st {};
+    std::string why;
+    if (::stat(fn.c_str(), &st) != 0) {
+        why = std::strerror(errno);
+    } else if (!S_ISREG(st.st_mode)) {
+        why = "not a regular file";
+    } else if (const int fd = ::open(fn.c_str(), O_RDONLY | O_CLOEXEC); fd < 0) {
+        why = std::strerror(errno);
+    } else {
+        const bool locked = ::flock(fd, LOCK_SH | LOCK_NB) != 0;
+        ::close(fd);
+        if (locked)
+            why = "another program holds it open for writing";
+        else if (r == OpenOutcome::CheckFailed)
+            why = "it does not begin with the title chunk of a drawing (q6tool chunks tells more)";
+        else
+            why = "the drawing is damaged (q6tool chunks tells where)";
+    }
+    std::fprintf(stderr, "q6tool: %s: %s\n", fn.c_str(), why.c_str());
+}
+
 int Report(const std::string& fn)
 {
     TQ6Data doc;
@@ -68,6 +99,8 @@ int Report(const std::string& fn)
     const OpenOutcome r = OpenDrawing(doc, fn);
     if (r != OpenOutcome::Loaded) {
         out.Line(OpenFailureLine(r));
+        out.Flush();
+        ExplainOpenFailure(fn, r);
         return 1;
     }
     WriteReport(doc, [&](std::string_view l) { out.Line(l); });
@@ -82,6 +115,8 @@ int Save(const std::string& in, const std::string& outName)
     const OpenOutcome r = OpenDrawing(doc, in);
     if (r != OpenOutcome::Loaded) {
         out.Line(OpenFailureLine(r));
+        out.Flush();
+        ExplainOpenFailure(in, r);
         return 1;
     }
     const SaveOutcome s = SaveDrawing(&doc, outName);
