@@ -86,26 +86,42 @@ long MaxRssKiB()
     return kib;
 }
 
+// Runs the program `argv[0]` with `env` added to the environment and
+// returns what it writes to standard output (standard error is dropped).
+std::string Output(const std::vector<std::string>& argv, const char* env = nullptr)
+{
+    int fds[2];
+    if (::pipe(fds) != 0) return {};
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(fds[1], 1);
+        const int null = ::open("/dev/null", O_WRONLY);
+        if (null >= 0) ::dup2(null, 2);
+        if (env) ::putenv(const_cast<char*>(env));
+        std::vector<char*> args;
+        for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        ::execv(args[0], args.data());
+        _exit(127);
+    }
+    ::close(fds[1]);
+    std::string out;
+    char buf[4096];
+    ssize_t n;
+    while ((n = ::read(fds[0], buf, sizeof buf)) > 0) out.append(buf, static_cast<std::size_t>(n));
+    ::close(fds[0]);
+    int st = 0;
+    ::waitpid(pid, &st, 0);
+    return out;
+}
+
 // Peak resident memory of a load, measured in a fresh process (this program
 // run again with --load-peak), so that nothing else it holds is counted.
 long LoadPeakKiB(const char* self, const std::string& path, long& before)
 {
-    int fds[2];
-    if (::pipe(fds) != 0) return -1;
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::dup2(fds[1], 1);
-        ::execl(self, self, "--load-peak", path.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    ::close(fds[1]);
-    char buf[128] = {};
-    const ssize_t n = ::read(fds[0], buf, sizeof buf - 1);
-    ::close(fds[0]);
-    int st = 0;
-    ::waitpid(pid, &st, 0);
     long peak = -1;
-    if (n <= 0 || std::sscanf(buf, "%ld %ld", &before, &peak) != 2) return -1;
+    const std::string out = Output({self, "--load-peak", path});
+    if (std::sscanf(out.c_str(), "%ld %ld", &before, &peak) != 2) return -1;
     return peak;
 }
 
@@ -121,25 +137,8 @@ bool ViewerTimes(const std::string& path, double& openMs, double& fillMs)
     std::string timing(self, static_cast<std::size_t>(k));
     timing = timing.substr(0, timing.rfind('/') + 1) + "q6viewer_timing";
     if (::access(timing.c_str(), X_OK) != 0) return false;
-    int fds[2];
-    if (::pipe(fds) != 0) return false;
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::dup2(fds[1], 1);
-        const int null = ::open("/dev/null", O_WRONLY);
-        if (null >= 0) ::dup2(null, 2);
-        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-        ::execl(timing.c_str(), timing.c_str(), path.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    ::close(fds[1]);
-    std::string out;
-    char buf[4096];
-    ssize_t n;
-    while ((n = ::read(fds[0], buf, sizeof buf)) > 0) out.append(buf, static_cast<std::size_t>(n));
-    ::close(fds[0]);
-    int st = 0;
-    ::waitpid(pid, &st, 0);
+    static char offscreen[] = "QT_QPA_PLATFORM=offscreen";
+    const std::string out = Output({timing, path}, offscreen);
     const std::size_t f = out.find("memo fill ");
     const std::size_t c = out.find("click to shown ");
     if (f == std::string::npos || c == std::string::npos) return false;

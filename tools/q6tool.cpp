@@ -92,17 +92,23 @@ void ExplainOpenFailure(const std::string& fn, OpenOutcome r)
     std::fprintf(stderr, "q6tool: %s: %s\n", fn.c_str(), why.c_str());
 }
 
+// The open flow: true when fn loaded; otherwise the viewer's failure line
+// on standard output and the cause on standard error.
+bool Open(TQ6Data& doc, const std::string& fn, Out& out)
+{
+    const OpenOutcome r = OpenDrawing(doc, fn);
+    if (r == OpenOutcome::Loaded) return true;
+    out.Line(OpenFailureLine(r));
+    out.Flush();
+    ExplainOpenFailure(fn, r);
+    return false;
+}
+
 int Report(const std::string& fn)
 {
     TQ6Data doc;
     Out out;
-    const OpenOutcome r = OpenDrawing(doc, fn);
-    if (r != OpenOutcome::Loaded) {
-        out.Line(OpenFailureLine(r));
-        out.Flush();
-        ExplainOpenFailure(fn, r);
-        return 1;
-    }
+    if (!Open(doc, fn, out)) return 1;
     WriteReport(doc, [&](std::string_view l) { out.Line(l); });
     out.Flush();
     return std::fflush(stdout) == 0 ? 0 : 1;
@@ -112,13 +118,7 @@ int Save(const std::string& in, const std::string& outName)
 {
     TQ6Data doc;
     Out out;
-    const OpenOutcome r = OpenDrawing(doc, in);
-    if (r != OpenOutcome::Loaded) {
-        out.Line(OpenFailureLine(r));
-        out.Flush();
-        ExplainOpenFailure(in, r);
-        return 1;
-    }
+    if (!Open(doc, in, out)) return 1;
     const SaveOutcome s = SaveDrawing(&doc, outName);
     out.Line(SaveMessage(s));
     return s == SaveOutcome::Saved ? 0 : 1;
