@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 #include <climits>
 #include <cstdlib>
 #include <random>
@@ -100,6 +101,21 @@ bool WriteAll(int fd, const std::string& buf)
     return true;
 }
 
+// Past a file-size limit (ulimit -f) the system sends SIGXFSZ, which by
+// default ends the program in the middle of a save and leaves its temporary
+// file behind. Ignored, the write fails with EFBIG and the save fails as on a
+// full disk. A handler that the program set itself is left alone.
+void IgnoreFileSizeSignal()
+{
+    struct sigaction old {};
+    if (::sigaction(SIGXFSZ, nullptr, &old) != 0) return;
+    if ((old.sa_flags & SA_SIGINFO) || old.sa_handler != SIG_DFL) return;
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    ::sigaction(SIGXFSZ, &ignore, nullptr);
+}
+
 }  // namespace
 
 bool TQ6Data::MemOut(std::string& out) const
@@ -120,6 +136,7 @@ bool TQ6Data::MemOut(std::string& out) const
 bool TQ6Data::FileOut(const std::string& FName) const
 {
     if (FName.empty()) return false;
+    IgnoreFileSizeSignal();
     // Saving over a symbolic link writes the file it points to (a link whose
     // file does not exist yet creates that file).
     std::string target = FName;

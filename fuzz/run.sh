@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets, writes the seed corpus, and runs each target for
 # SECONDS (default 60), one after the other; fails on the first finding.
-#   fuzz/run.sh [SECONDS [TARGET...]]      TARGET: load_report save_stable text_numbers
+#   fuzz/run.sh [SECONDS [TARGET...]]      TARGET: load_report save_stable text_numbers build_json
 # Work files go to fuzz/corpus-work/: the growing corpus of each target
 # (corpus-work/<target>/), the seeds, and the inputs of any finding
 # (corpus-work/findings/<target>/). A finding's input belongs, once fixed, in
@@ -11,7 +11,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 shift || true
 targets=("$@")
-if ((${#targets[@]} == 0)); then targets=(load_report save_stable text_numbers); fi
+if ((${#targets[@]} == 0)); then targets=(load_report save_stable text_numbers build_json); fi
 
 Q6_WITH_FUZZ=1 scripts/deps.sh
 fuzz/build.sh
@@ -22,6 +22,7 @@ build-fuzz/bin/make_fuzz_seeds samples/sample.q6 "$work/seeds"
 for t in "${targets[@]}"; do
   case $t in
     text_numbers) seeds=$work/seeds/text; dict=() ;;
+    build_json) seeds=$work/seeds/json; dict=(-dict=fuzz/json.dict) ;;
     *) seeds=$work/seeds/drawings; dict=(-dict=fuzz/q6.dict) ;;
   esac
   mkdir -p "$work/$t" "$work/findings/$t" "fuzz/regressions/$t"

@@ -1,5 +1,7 @@
 // q6tool chunks: the file's structure, chunk by chunk, as the loader saw it.
+#include <cerrno>
 #include <cinttypes>
+#include <cstdarg>
 #include <cstdio>
 #include <string>
 
@@ -8,6 +10,15 @@
 #include "tools/Commands.h"
 
 namespace {
+
+// printf to standard output; a failed write is noted for the message at exit.
+[[gnu::format(printf, 1, 2)]] void Print(const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    if (std::vprintf(format, args) < 0) NoteStdoutError(errno);
+    va_end(args);
+}
 
 std::string Describe(const ChunkEvent& e)
 {
@@ -42,12 +53,12 @@ int ChunksCommand(const std::string& file)
 {
     FileSource src;
     if (!src.Open(file)) {
-        std::printf("cannot open %s (missing, not a regular file, or locked by a writer)\n", file.c_str());
-        std::printf("check: failed  load: failed\n");
+        Print("cannot open %s (missing, not a regular file, or locked by a writer)\n", file.c_str());
+        Print("check: failed  load: failed\n");
         return 1;
     }
     const std::uint64_t size = src.Size();
-    std::printf("%12s  %-11s %11s  %s\n", "offset", "id/version", "length", "kind: what loading did");
+    Print("%12s  %-11s %11s  %s\n", "offset", "id/version", "length", "kind: what loading did");
     TQ6Data check;
     std::string why;
     ChunkObserver checkObs = [&](const ChunkEvent& e) {
@@ -62,7 +73,7 @@ int ChunksCommand(const std::string& file)
     bool hasPending = false;
     ChunkObserver obs = [&](const ChunkEvent& e) {
         if (e.what == ChunkEvent::BadHeader) {
-            std::printf("%12" PRIu64 "  %" PRIu64 " stray byte(s) at the end, too few for a chunk header; loading fails here\n",
+            Print("%12" PRIu64 "  %" PRIu64 " stray byte(s) at the end, too few for a chunk header; loading fails here\n",
                         e.offset, size - e.offset);
             return;
         }
@@ -73,14 +84,14 @@ int ChunksCommand(const std::string& file)
             return;
         }
         if (e.pass == 2) hasPending = false;
-        std::printf("%s\n", Describe(e).c_str());
+        Print("%s\n", Describe(e).c_str());
     };
     const bool loaded = doc.Load(src, 2, &obs);
-    if (size == 0) std::printf("%12d  the file is empty: there is no chunk\n", 0);
+    if (size == 0) Print("%12d  the file is empty: there is no chunk\n", 0);
     if (hasPending)  // the entity pass never started
-        std::printf("%s; no settings chunk was read before it, so loading fails here\n",
+        Print("%s; no settings chunk was read before it, so loading fails here\n",
                     Describe(pending).c_str());
-    std::printf("file size %" PRIu64 " bytes; check: %s; load: %s; %d entities\n", size,
+    Print("file size %" PRIu64 " bytes; check: %s; load: %s; %d entities\n", size,
                 checked ? "passed" : ("failed (" + why + ")").c_str(), loaded ? "passed" : "failed", doc.EntN);
     return checked && loaded ? 0 : 1;
 }

@@ -19,3 +19,7 @@ int BuildCommand(const std::string& in, const std::string& out);
 
 // Prints the JSON Schema of what `json` writes and `build` reads.
 int SchemaCommand();
+
+// Records why a write to standard output failed (an errno value), for the
+// message that q6tool prints when it closes standard output at exit.
+void NoteStdoutError(int err);

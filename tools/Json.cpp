@@ -335,7 +335,7 @@ int HexDigit(char c)
 // field has is refused, as is every value of the wrong type or range.
 class JsonReader {
 public:
-    explicit JsonReader(Path& path) : path_(path) {}
+    JsonReader(Path& path, std::vector<std::string>* warnings) : path_(path), warnings_(warnings) {}
 
     // Reads the fields that `f` visits from the object `obj`; `extra` names
     // keys that the caller has read itself.
@@ -368,10 +368,17 @@ public:
         const json* v = Field(name);
         if (!v) return;
         s = TextOf(*v, name);
+        // Longer than its field (a loaded title may be): kept whole, as a load
+        // keeps it; saving cuts it, as it cuts the loaded one.
         const std::int32_t n = AnsiLen(s);
-        if (n > width)
-            path_.Fail(name, "takes " + std::to_string(n) + " bytes in code page 932; the field holds " +
-                                 std::to_string(width));
+        if (n > width && warnings_) {
+            std::vector<std::uint8_t> field(static_cast<std::size_t>(width));
+            StrToFixedAnsi(field.data(), s, width);
+            const std::int32_t kept = ByteStrLen(field);
+            warnings_->push_back(path_.Str(name) + ": takes " + std::to_string(n) +
+                                 " bytes in code page 932; the field holds " + std::to_string(width) +
+                                 ": saved as its first " + std::to_string(kept) + " bytes");
+        }
     }
     void VarText(const char* name, std::string& s, std::int32_t, bool)
     {
@@ -599,6 +606,7 @@ private:
     }
 
     Path& path_;
+    std::vector<std::string>* warnings_;
     std::vector<Frame> frames_;
     std::size_t depth_ = 0;
     const json* item_ = nullptr;
@@ -831,9 +839,9 @@ public:
     void Text(const char* name, const std::string&, std::int32_t width)
     {
         Put(name, {{"type", "string"},
-                   {"maxLength", width},
-                   {"description", "at most " + std::to_string(width) +
-                                       " bytes in code page 932; no U+0000; characters that code page 932 lacks "
+                   {"description", "a field of " + std::to_string(width) +
+                                       " bytes in code page 932: a longer text is saved cut at the last whole "
+                                       "character that fits; no U+0000; characters that code page 932 lacks "
                                        "are saved as \"?\""}});
     }
     void VarText(const char* name, const std::string&, std::int32_t, bool)
@@ -953,13 +961,14 @@ bool ExportJson(const TQ6Data& d, std::string& out)
     });
 }
 
-bool ImportJson(std::string_view text, TQ6Data& d, std::string& error)
+bool ImportJson(std::string_view text, TQ6Data& d, std::string& error, std::vector<std::string>* warnings)
 {
     d.DataFree();
     error.clear();
+    if (warnings) warnings->clear();
     try {
         Path path;
-        JsonReader r(path);
+        JsonReader r(path, warnings);
         Parser parser([&](const json& root, const json& e, std::size_t index) {
             if (index == 0 && root.contains("format")) CheckFormat(root);
             ReadEntity(r, path, e, index, d);

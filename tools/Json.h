@@ -16,6 +16,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class TQ6Data;
 
@@ -34,8 +35,12 @@ bool ExportJson(const TQ6Data& doc, std::string& out);
 // Builds `doc` from JSON text: a new document, then every value the text
 // gives. False on any bad value, with `error` naming its place in the text
 // (for example "entities[12].pos[1].X: expected a number"); `doc` is then
-// unspecified and must not be saved.
-bool ImportJson(std::string_view text, TQ6Data& doc, std::string& error);
+// unspecified and must not be saved. A text longer than its fixed field is
+// no bad value (a loaded document may hold one): it is kept whole, saving
+// cuts it as it cuts a loaded one, and `warnings`, when given, receives one
+// line for it that names its place and both lengths.
+bool ImportJson(std::string_view text, TQ6Data& doc, std::string& error,
+                std::vector<std::string>* warnings = nullptr);
 
 // The JSON Schema of the export, as docs/q6.schema.json holds it.
 std::string JsonSchema();

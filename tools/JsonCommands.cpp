@@ -1,8 +1,11 @@
 // q6tool json, build and schema.
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "Q6Unit/Q6Data.h"
 #include "Unit1/Flows.h"
@@ -39,13 +42,28 @@ int JsonCommand(const std::string& file, const std::string& out)
         std::fprintf(stderr, "q6tool: cannot write %s: %s\n", out.c_str(), std::strerror(errno));
         return 1;
     }
-    bool ok = ExportJson(doc, [f](std::string_view s) { return std::fwrite(s.data(), 1, s.size(), f) == s.size(); });
-    ok = std::fflush(f) == 0 && ok;
+    int err = 0;  // why a write failed
+    const auto note = [&err](bool ok) {
+        if (!ok && !err) err = errno;
+        return ok;
+    };
+    bool ok = ExportJson(doc, [&](std::string_view s) { return note(std::fwrite(s.data(), 1, s.size(), f) == s.size()); });
+    ok = note(std::fflush(f) == 0) && ok;
     if (!out.empty()) {
-        ok = std::fclose(f) == 0 && ok;
-        if (!ok) std::remove(out.c_str());
+        // A cut file is removed; a device, a pipe or the file a link names is not.
+        struct stat st {};
+        struct stat name {};
+        const bool regular = ::fstat(::fileno(f), &st) == 0 && S_ISREG(st.st_mode) &&
+                             ::lstat(out.c_str(), &name) == 0 && S_ISREG(name.st_mode);
+        ok = note(std::fclose(f) == 0) && ok;
+        if (!ok && regular) std::remove(out.c_str());
+    } else if (!ok && std::ferror(stdout)) {
+        NoteStdoutError(err);  // said when q6tool closes standard output
+        return 1;
     }
-    if (!ok) std::fprintf(stderr, "q6tool: cannot write %s\n", out.empty() ? "the JSON" : out.c_str());
+    if (!ok)
+        std::fprintf(stderr, "q6tool: cannot write %s%s%s\n", out.empty() ? "the JSON" : out.c_str(), err ? ": " : "",
+                     err ? std::strerror(err) : "");
     return ok ? 0 : 1;
 }
 
@@ -58,10 +76,12 @@ int BuildCommand(const std::string& in, const std::string& out)
     }
     TQ6Data doc;
     std::string error;
-    if (!ImportJson(text, doc, error)) {
+    std::vector<std::string> warnings;
+    if (!ImportJson(text, doc, error, &warnings)) {
         std::fprintf(stderr, "q6tool: %s: %s\n", in.c_str(), error.c_str());
         return 1;
     }
+    for (const std::string& w : warnings) std::fprintf(stderr, "q6tool: %s: warning: %s\n", in.c_str(), w.c_str());
     text = std::string();
     if (!doc.FileOut(out)) {
         std::fprintf(stderr, "q6tool: cannot save %s\n", out.c_str());
@@ -73,6 +93,9 @@ int BuildCommand(const std::string& in, const std::string& out)
 int SchemaCommand()
 {
     const std::string s = JsonSchema();
-    std::fwrite(s.data(), 1, s.size(), stdout);
-    return std::fflush(stdout) == 0 ? 0 : 1;
+    if (std::fwrite(s.data(), 1, s.size(), stdout) != s.size() || std::fflush(stdout) != 0) {
+        NoteStdoutError(errno);  // said when q6tool closes standard output
+        return 1;
+    }
+    return 0;
 }

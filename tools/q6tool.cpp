@@ -5,6 +5,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -47,6 +49,18 @@ int Usage(const char* message)
     return 2;
 }
 
+// Why a write to standard output failed, when a write said so.
+int g_stdoutErrno = 0;
+
+}  // namespace
+
+void NoteStdoutError(int err)
+{
+    if (!g_stdoutErrno) g_stdoutErrno = err;
+}
+
+namespace {
+
 // Buffered standard output.
 class Out {
 public:
@@ -59,7 +73,7 @@ public:
     }
     void Flush()
     {
-        if (!buf_.empty()) std::fwrite(buf_.data(), 1, buf_.size(), stdout);
+        if (!buf_.empty() && std::fwrite(buf_.data(), 1, buf_.size(), stdout) != buf_.size()) NoteStdoutError(errno);
         buf_.clear();
     }
 
@@ -111,7 +125,9 @@ int Report(const std::string& fn)
     if (!Open(doc, fn, out)) return 1;
     WriteReport(doc, [&](std::string_view l) { out.Line(l); });
     out.Flush();
-    return std::fflush(stdout) == 0 ? 0 : 1;
+    if (std::fflush(stdout) == 0) return 0;
+    NoteStdoutError(errno);  // said when q6tool closes standard output
+    return 1;
 }
 
 int Save(const std::string& in, const std::string& outName)
@@ -124,10 +140,35 @@ int Save(const std::string& in, const std::string& outName)
     return s == SaveOutcome::Saved ? 0 : 1;
 }
 
+// Run at exit: what a command printed must have reached standard output,
+// the last buffered bytes and the close included; otherwise the program
+// says so and exits with 1, whatever the command returned. (A closed pipe
+// ends the program with SIGPIPE before, as it ends other tools.)
+void CloseStdout()
+{
+    const bool failed = std::ferror(stdout) != 0;
+    errno = 0;
+    const bool flushed = std::fflush(stdout) == 0;
+    if (!flushed && !g_stdoutErrno) g_stdoutErrno = errno;
+    errno = 0;
+    const bool closed = std::fclose(stdout) == 0;
+    if (!closed && !g_stdoutErrno) g_stdoutErrno = errno;
+    if (!failed && flushed && closed) return;
+    if (g_stdoutErrno)
+        std::fprintf(stderr, "q6tool: cannot write to standard output: %s\n", std::strerror(g_stdoutErrno));
+    else
+        std::fprintf(stderr, "q6tool: cannot write to standard output\n");
+    std::_Exit(1);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
+    std::atexit(CloseStdout);
+    // Past a file-size limit a write fails (EFBIG) instead of ending the
+    // program, so that a save or an output file fails as on a full disk.
+    std::signal(SIGXFSZ, SIG_IGN);
     std::vector<std::string> args(argv + 1, argv + argc);
     if (args.empty()) return Usage("no command given");
     const std::string& cmd = args[0];
