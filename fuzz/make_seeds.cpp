@@ -5,6 +5,9 @@
 // of one kind (every settings chunk and every entity kind).
 // OUTDIR/text: inputs of the number and text target (a double, a field
 // width, then code page 932 bytes).
+// OUTDIR/json: inputs of the build target: the JSON export of the small
+// drawings above, hand-written documents, and the texts that build refuses
+// (the table of the JSON tests).
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -18,7 +21,9 @@
 
 #include "Func_/Func_.h"
 #include "Q6Unit/Q6Data.h"
+#include "support/BadJson.h"
 #include "support/RandomDoc.h"
+#include "tools/Json.h"
 
 namespace {
 
@@ -72,8 +77,10 @@ int main(int argc, char** argv)
     const fs::path out = argv[2];
     const fs::path drawings = out / "drawings";
     const fs::path text = out / "text";
+    const fs::path json = out / "json";
     fs::create_directories(drawings);
     fs::create_directories(text);
+    fs::create_directories(json);
     bool ok = true;
 
     std::ifstream in(argv[1], std::ios::binary);
@@ -120,6 +127,30 @@ int main(int argc, char** argv)
     // The same from a random document, whose entities carry other values.
     for (const auto& c : Chunks(files[0]))
         if (c.id >= 2000) ok &= Put(drawings / Name("random-entity", c), title + c.bytes);
+
+    // JSON: the export of every small drawing (the sample is too large for a
+    // quick input), documents that give a few values, and refused ones.
+    int j = 0;
+    for (const auto& entry : fs::directory_iterator(drawings)) {
+        if (entry.path().filename() == "sample.q6") continue;
+        std::ifstream f(entry.path(), std::ios::binary);
+        const std::string bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+        TQ6Data d;
+        std::string exported;
+        if (d.MemIn({reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()}) && ExportJson(d, exported))
+            ok &= Put(json / ("export-" + entry.path().stem().string() + ".json"), exported);
+    }
+    const char* const written[] = {
+        R"({"format": 1})",
+        R"({"format": 1, "Title": "図面", "entities": [{"kind": "pt", "pos": {"X": 1, "Y": 2}}]})",
+        R"({"format": 1, "entities": [{"kind": "ln", "pos": [{"X": 0, "Y": 0}, {"X": "inf", "Y": -0.0}]},)"
+        R"( {"kind": "pl", "pos": [{"X": 1}, {"Y": 2}, {}]}, {"kind": "bm", "bmp": "00ff"},)"
+        R"( {"kind": "txx", "ex": {"style": "ABCDEFGHIJKLMNOPQRSTU"}, "tx": {"text": "文字"}},)"
+        R"( {"kind": "grdim", "dim": {"epsstl": {"style": "ST"}}, "gname": "G"}]})",
+        R"({"format": 1, "Title": "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa図"})",
+    };
+    for (const char* w : written) ok &= Put(json / ("written-" + std::to_string(j++) + ".json"), w);
+    for (const BadJsonCase& c : BadJsonCases()) ok &= Put(json / ("refused-" + std::to_string(j++) + ".json"), c.json);
 
     // Numbers and texts.
     const double numbers[] = {420, 0.1, 1.0 / 3, 0.0001, 0.00001, 1e20, 1e15, 123456789012345.0, -2.5,

@@ -209,6 +209,24 @@ TEST(StrToFixedAnsi, LeadBytesFollowTheCodePageRanges)
     EXPECT_FALSE(IsLeadByte(0x7F));
 }
 
+// A fixed field that a load decodes never takes more bytes when it is
+// encoded again, so that it fits its field when saved: every one- and
+// two-byte sequence, and each behind an ASCII byte (decoding is stateless,
+// so longer fields are sequences of these).
+TEST(AnsiBytesToStr, ADecodedFieldNeverEncodesLonger)
+{
+    for (int a = 1; a < 256; ++a) {
+        const std::uint8_t one[] = {static_cast<std::uint8_t>(a)};
+        ASSERT_LE(AnsiLen(AnsiBytesToStr(one)), 1) << a;
+        for (int b = 1; b < 256; ++b) {
+            const std::uint8_t two[] = {static_cast<std::uint8_t>(a), static_cast<std::uint8_t>(b)};
+            ASSERT_LE(AnsiLen(AnsiBytesToStr(two)), 2) << a << " " << b;
+            const std::uint8_t three[] = {'x', static_cast<std::uint8_t>(a), static_cast<std::uint8_t>(b)};
+            ASSERT_LE(AnsiLen(AnsiBytesToStr(three)), 3) << a << " " << b;
+        }
+    }
+}
+
 TEST(UpperStr, MapsLettersAndKeepsTheRest)
 {
     EXPECT_EQ(UpperStr(""), "");

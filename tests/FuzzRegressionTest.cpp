@@ -10,6 +10,7 @@
 
 #include "ChunkBuilder.h"
 #include "fuzz/FuzzChecks.h"
+#include "support/BadJson.h"
 
 namespace {
 
@@ -32,6 +33,7 @@ const Target kTargets[] = {
     {"load_report", LoadAndReport},
     {"save_stable", fuzzcheck::CheckSaveIsStable},
     {"text_numbers", fuzzcheck::CheckTextAndNumbers},
+    {"build_json", fuzzcheck::CheckBuildJson},
 };
 
 TEST(FuzzRegressions, EveryInputPassesItsTargetsCheck)
@@ -71,6 +73,20 @@ TEST(FuzzRegressions, ScalesSaveTheSameEveryTime)
     other[1000] ^= 1;
     EXPECT_EQ(fuzzcheck::CompareSaves(first, other), "the second save differs from the first at byte 1000");
     EXPECT_NE(fuzzcheck::CompareSaves(first, first.substr(0, first.size() - 1)), "");
+}
+
+// The build target's check on what the JSON tests use: every refusal of the
+// table names its place, and a refusal or warning without one is reported.
+TEST(FuzzRegressions, TheBuildCheckPassesTheRefusedTextsAndCatchesPlacelessMessages)
+{
+    for (const BadJsonCase& c : BadJsonCases()) EXPECT_EQ(fuzzcheck::CheckBuildJson(fuzzcheck::AsBytes(c.json)), "") << c.json;
+    EXPECT_EQ(fuzzcheck::CheckBuildJson(fuzzcheck::AsBytes(R"({"format": 1, "Title": ")" + std::string(300, 'x') +
+                                                            R"(", "entities": [{"kind": "pt"}]})")),
+              "");
+    EXPECT_TRUE(fuzzcheck::NamesAPlace("entities[3].pos[1].X: expected a number"));
+    EXPECT_TRUE(fuzzcheck::NamesAPlace("parse error at line 1, column 1: syntax error"));
+    EXPECT_FALSE(fuzzcheck::NamesAPlace("out of memory"));
+    EXPECT_FALSE(fuzzcheck::NamesAPlace(": expected a number"));
 }
 
 }  // namespace

@@ -158,6 +158,14 @@ TEST(Json, FixturesRoundTrip)
          Cat({tb::Title("\x81\x20\xFF"), Chunk(2007, 20, obj(1).pt(0, 0).f64(0).u8(0).u8(0).u8(0).raw("\xFF\x41"))}),
          false},
         {"an unrounded layer-group scale", Cat({tb::Title(), Layers(1.0 / 3), tb::Point(1, 0, 0)}), false},
+        // A second title chunk is read as far as its length goes; saving
+        // cuts the title at its field, and loading the saved file gives the
+        // cut title. (No other text field can load longer than it saves:
+        // a decoded field never encodes to more bytes than it had.)
+        {"a second title chunk longer than the title's field",
+         Cat({tb::Title("t"), Chunk(1000, 10, Bytes().raw("a").raw(std::string(298, 'b')).raw("\x90\x7D")),
+              tb::Point(1, 0, 0)}),
+         false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -272,6 +280,59 @@ TEST(Json, BadValuesAreRefusedWithTheirPlace)
     EXPECT_EQ(d.pl[0].cnt, 32767);
     EXPECT_FALSE(ImportJson(ent(R"({"kind": "pl", "pos": [)" + pts + "]}"), d, error));
     EXPECT_EQ(error, "entities[0].pos: expected an array of 1 to 32767 points");
+}
+
+// A text longer than its fixed field is no bad value: the document keeps it
+// whole, saving cuts it at the field's width (before a double-byte
+// character that would be split), and the warning names its place and both
+// lengths.
+TEST(Json, TextsLongerThanTheirFieldsAreSavedCutWithAWarning)
+{
+    const auto zu = [](int n) {  // n characters of two bytes each in code page 932
+        std::string s;
+        for (int i = 0; i < n; ++i) s += "図";
+        return s;
+    };
+    std::string styles = R"("txtstl": [{}, {}, {}, {"font": ")" + zu(17) + "\"}";
+    for (int i = 4; i < 21; ++i) styles += ", {}";
+    styles += "]";
+    struct Case {
+        std::string json;
+        std::string warning;
+        std::string (*saved)(const TQ6Data&);  // the field as the saved file loads
+        std::string expect;
+    };
+    const Case cases[] = {
+        {R"({"format": 1, "Title": ")" + zu(129) + "\"}",
+         "Title: takes 258 bytes in code page 932; the field holds 256: saved as its first 256 bytes",
+         [](const TQ6Data& d) { return d.Title; }, zu(128)},
+        {R"({"format": 1, "Title": "a)" + zu(129) + "\"}",
+         "Title: takes 259 bytes in code page 932; the field holds 256: saved as its first 255 bytes",
+         [](const TQ6Data& d) { return d.Title; }, "a" + zu(127)},
+        {"{\"format\": 1, " + styles + "}",
+         "txtstl[3].font: takes 34 bytes in code page 932; the field holds 33: saved as its first 32 bytes",
+         [](const TQ6Data& d) { return d.txtstl[3].font; }, zu(16)},
+        {R"({"format": 1, "entities": [{"kind": "pt"}, {"kind": "txx", "ex": {"style": "ABCDEFGHIJKLMNOPQR"}}]})",
+         "entities[1].ex.style: takes 18 bytes in code page 932; the field holds 17: saved as its first 17 bytes",
+         [](const TQ6Data& d) { return d.txx[0].ex.style; }, "ABCDEFGHIJKLMNOPQ"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.warning);
+        TQ6Data d;
+        std::string error;
+        std::vector<std::string> warnings;
+        ASSERT_TRUE(ImportJson(c.json, d, error, &warnings)) << error;
+        EXPECT_EQ(warnings, std::vector<std::string>{c.warning});
+        std::string saved;
+        ASSERT_TRUE(d.MemOut(saved));
+        TQ6Data back;
+        ASSERT_TRUE(back.MemIn(S(saved)));
+        EXPECT_EQ(c.saved(back), c.expect);
+        // Without a place for warnings the import takes it all the same.
+        TQ6Data quiet;
+        ASSERT_TRUE(ImportJson(c.json, quiet, error)) << error;
+        EXPECT_EQ(DumpDocument(quiet), DumpDocument(d));
+    }
 }
 
 // ---- the schema ---------------------------------------------------------------------
@@ -437,6 +498,25 @@ TEST_F(JsonTool, JsonThenBuildSavesWhatSaveSaves)
     ASSERT_EQ(Tool("save " + P("x.q6") + " " + P("s.q6")), 0);
     EXPECT_TRUE(ReadFile(P("b.q6")) == ReadFile(P("s.q6")));
     EXPECT_TRUE(ReadFile(P("b.q6")) == x);
+}
+
+// The title of a second title chunk loads longer than its field: build of
+// its JSON saves what save saves, with a warning.
+TEST_F(JsonTool, BuildOfALongLoadedTitleSavesWhatSaveSaves)
+{
+    std::string title = "a";
+    for (int i = 0; i < 149; ++i) title += "\x90\x7D";  // 299 bytes
+    const auto file = Cat({tb::Title("t"), Chunk(1000, 10, Bytes().raw(title)), tb::Point(1, 2, 3)});
+    Write("long.q6", std::string_view(reinterpret_cast<const char*>(file.data()), file.size()));
+    ASSERT_EQ(Tool("json " + P("long.q6") + " " + P("long.json")), 0) << ReadFile(P("err"));
+    ASSERT_EQ(Tool("build " + P("long.json") + " " + P("b.q6")), 0) << ReadFile(P("err"));
+    EXPECT_EQ(ReadFile(P("err")), "q6tool: " + P("long.json") +
+                                      ": warning: Title: takes 299 bytes in code page 932; the field holds 256: "
+                                      "saved as its first 255 bytes\n");
+    ASSERT_EQ(Tool("save " + P("long.q6") + " " + P("s.q6")), 0);
+    const std::string saved = ReadFile(P("s.q6"));
+    EXPECT_TRUE(ReadFile(P("b.q6")) == saved);
+    EXPECT_EQ(saved.substr(8, 256), title.substr(0, 255) + std::string(1, '\0'));
 }
 
 TEST_F(JsonTool, FailuresWriteNothing)

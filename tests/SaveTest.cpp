@@ -212,7 +212,9 @@ TEST_F(Save, LongNamesAndLinksToNewFiles)
 }
 
 // A save that fails part-way (here: the file-size limit is reached) returns
-// false, leaves no temporary file, and keeps an existing file as it was.
+// false, leaves no temporary file, and keeps an existing file as it was. The
+// limit's signal keeps its default disposition, which would end the process:
+// the save itself must keep it from doing so (the viewer saves through here).
 TEST_F(Save, AWriteFailurePartWayLosesNothing)
 {
     TQ6Data d;
@@ -239,14 +241,14 @@ TEST_F(Save, AWriteFailurePartWayLosesNothing)
         if (c.existing) WriteFile(target, old);
         const pid_t pid = ::fork();
         if (pid == 0) {
-            ::signal(SIGXFSZ, SIG_IGN);
+            ::signal(SIGXFSZ, SIG_DFL);
             const rlimit rl{c.limit, c.limit};
             if (::setrlimit(RLIMIT_FSIZE, &rl) != 0) ::_exit(3);
             ::_exit(d.FileOut(target.string()) ? 1 : 0);
         }
         int status = 0;
         ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-        ASSERT_TRUE(WIFEXITED(status));
+        ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
         EXPECT_EQ(WEXITSTATUS(status), 0) << "1: FileOut reported success";
         if (c.existing) {
             EXPECT_EQ(Entries(dir_), std::vector<std::string>{"target.q6"});
@@ -334,6 +336,40 @@ TEST_F(Save, CommandLineSave)
     ASSERT_TRUE(d.MemOut(mem));
     EXPECT_EQ(ReadFile(dir_ / "a.q6"), mem);
     EXPECT_EQ(mem.substr(107797), fx::Str(Cat({tb::Point(1, 2, 3), Chunk(2002, 20, Bytes().obj(2, 0, 0, 0).pt(0, 0).pt(1, 1))})));
+}
+
+// q6tool save under a file-size limit, with the limit's signal at its default
+// disposition as a shell leaves it: the failure message and exit status 1,
+// the old drawing as it was, no temporary file.
+TEST_F(Save, CommandLineSaveUnderAFileSizeLimit)
+{
+    const std::string tool = std::string(Q6_BIN_DIR) + "/q6tool";
+    Bytes payload = Bytes().obj(1, 0, 0, 0).i32(1 << 20).i32(0).zeros(64);
+    fx::Append(payload, fx::Seq(1 << 20));
+    const auto drawing = dir_ / "in.q6";
+    WriteFile(drawing, fx::Str(Cat({tb::Title("t"), Chunk(2018, 90, payload)})));
+    const auto target = dir_ / "old.q6";
+    const std::string old = "the old drawing";
+    WriteFile(target, old);
+    const auto output = dir_ / "output";
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int fd = ::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (fd < 0 || ::dup2(fd, 1) < 0) ::_exit(10);
+        ::signal(SIGXFSZ, SIG_DFL);
+        // Larger than the settings and the message, smaller than the drawing.
+        const rlimit rl{500000, 500000};
+        if (::setrlimit(RLIMIT_FSIZE, &rl) != 0) ::_exit(11);
+        ::execl(tool.c_str(), tool.c_str(), "save", drawing.c_str(), target.c_str(), static_cast<char*>(nullptr));
+        ::_exit(12);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    EXPECT_EQ(ReadFile(output), "Q6データが保存出来ませんでした。\n");
+    EXPECT_EQ(ReadFile(target), old);
+    EXPECT_EQ(Entries(dir_), (std::vector<std::string>{"in.q6", "old.q6", "output"}));
 }
 
 }  // namespace

@@ -179,4 +179,45 @@ TEST_F(ToolTest, ChunksOfDamagedFiles)
     }
 }
 
+// Output that does not reach its file is a failure: every command whose
+// standard output is a full disk (/dev/full), and an output file on one,
+// ends with exit status 1 and says why on standard error.
+TEST_F(ToolTest, OutputToAFullDiskFails)
+{
+    namespace fs = std::filesystem;
+    const std::string full = (dir_ / "full").string();  // a link, so that no failure can remove the device
+    fs::create_symlink("/dev/full", full);
+    const std::string json = (dir_ / "ok.json").string();
+    std::ofstream(json) << R"({"format": 1, "entities": [{"kind": "pt"}]})";
+    const std::string noSpace = "q6tool: cannot write to standard output: No space left on device\n";
+    struct Case {
+        std::string args;
+        std::string err;  // all of standard error
+    };
+    const Case cases[] = {
+        {"report " + kSample, noSpace},
+        {"report " + (dir_ / "missing.q6").string(),  // the failure line is lost too
+         "q6tool: " + (dir_ / "missing.q6").string() + ": No such file or directory\n" + noSpace},
+        {"save " + kSample + " " + (dir_ / "saved.q6").string(), noSpace},
+        {"chunks " + kSample, noSpace},
+        {"json " + kSample, noSpace},
+        {"json " + kSample + " " + full, "q6tool: cannot write " + full + ": No space left on device\n"},
+        {"build " + json + " " + full, "q6tool: cannot save " + full + "\n"},
+        {"schema", noSpace},
+        {"--help", noSpace},
+    };
+    const std::string err = (dir_ / "err").string();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.args);
+        const std::string cmd = std::string(Q6_BIN_DIR) + "/q6tool " + c.args + " >/dev/full 2>" + err;
+        const int st = std::system(cmd.c_str());
+        ASSERT_TRUE(WIFEXITED(st));
+        EXPECT_EQ(WEXITSTATUS(st), 1);
+        EXPECT_EQ(ReadFile(err), c.err);
+    }
+    EXPECT_TRUE(fs::is_symlink(full));
+    // The save itself was made; only its message was lost.
+    EXPECT_EQ(ReadFile((dir_ / "saved.q6").string()), ReadFile(kSample));
+}
+
 }  // namespace
