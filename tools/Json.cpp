@@ -657,6 +657,36 @@ void ReadEntity(JsonReader& r, Path& path, const json& e, std::size_t index, TQ6
     path.Fail("kind", "unknown kind " + k->dump());
 }
 
+// `s` with every byte that begins no whole UTF-8 character replaced by
+// U+FFFD: the parser's messages quote the text where it stopped, which may
+// be in the middle of a character.
+std::string Utf8Only(const std::string& s)
+{
+    std::string out;
+    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+    const std::size_t n = s.size();
+    for (std::size_t i = 0; i < n;) {
+        const unsigned c = p[i];
+        std::size_t len = c < 0x80 ? 1 : c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
+        if (len > 1) {
+            if (n - i < len) len = 0;
+            for (std::size_t k = 1; k < len; ++k)
+                if ((p[i + k] & 0xC0) != 0x80) len = 0;
+            // no overlong forms, surrogates or code points past U+10FFFF
+            if (len == 3 && ((c == 0xE0 && p[i + 1] < 0xA0) || (c == 0xED && p[i + 1] >= 0xA0))) len = 0;
+            if (len == 4 && ((c == 0xF0 && p[i + 1] < 0x90) || (c == 0xF4 && p[i + 1] >= 0x90))) len = 0;
+        }
+        if (len == 0) {
+            out += "\xEF\xBF\xBD";
+            ++i;
+        } else {
+            out.append(s, i, len);
+            i += len;
+        }
+    }
+    return out;
+}
+
 // Parses JSON text into values, except the items of the top-level
 // "entities" array: each is built alone, handed to `onEntity` and dropped,
 // so that memory stays small for drawings of any size. Duplicate keys are
@@ -712,6 +742,7 @@ public:
         error_ = ex.what();
         const std::size_t tag = error_.find("] ");
         if (error_.rfind("[json.exception.", 0) == 0 && tag != std::string::npos) error_.erase(0, tag + 2);
+        error_ = Utf8Only(error_);
         errorAt_ = position;
         syntax_ = true;
         return false;
