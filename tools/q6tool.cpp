@@ -37,10 +37,12 @@ const char* const kUsage =
     "  build IN.json OUT    Build a drawing from JSON as json writes it and save it as OUT.\n"
     "                       Fields left out take the values of a new document. A bad value\n"
     "                       is refused with its place in the JSON: exit 1, nothing written.\n"
+    "                       A text longer than its field is saved cut, with a warning.\n"
     "  schema               Print the JSON Schema of what json writes and build reads.\n"
     "  --help               Show this text.\n"
     "\n"
-    "Output is UTF-8, one \"\\n\" after each line. Exit 2 means a usage error.\n";
+    "Output is UTF-8, one \"\\n\" after each line. Exit 2 means a usage error; exit 1\n"
+    "also when the output could not be written.\n";
 
 int Usage(const char* message)
 {
