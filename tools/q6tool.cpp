@@ -154,6 +154,8 @@ void CloseStdout()
     if (!flushed && !g_stdoutErrno) g_stdoutErrno = errno;
     errno = 0;
     const bool closed = std::fclose(stdout) == 0;
+    // A command that printed nothing may run with standard output closed.
+    if (!closed && errno == EBADF && !failed && flushed && !g_stdoutErrno) return;
     if (!closed && !g_stdoutErrno) g_stdoutErrno = errno;
     if (!failed && flushed && closed) return;
     if (g_stdoutErrno)
