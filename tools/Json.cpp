@@ -330,6 +330,17 @@ int HexDigit(char c)
     return -1;
 }
 
+// A key of the text as a message names it: as it is when it could be a
+// field's name, otherwise as a JSON string ("", "a b"), so that the place
+// stays visible.
+std::string KeyName(const std::string& k)
+{
+    const bool plain = !k.empty() && std::all_of(k.begin(), k.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+    });
+    return plain ? k : json(k).dump(-1, ' ', false, json::error_handler_t::replace);
+}
+
 // Reads records from a JSON value through their field lists. A field left
 // out keeps the value it had (the default of a new document); a key that no
 // field has is refused, as is every value of the wrong type or range.
@@ -498,7 +509,7 @@ private:
                 const std::string& k = item.key();
                 const bool known = std::any_of(f.names.begin(), f.names.end(),
                                                [&](const char* n) { return k == n; });
-                if (!known) path_.Fail(k.c_str(), "unknown field");
+                if (!known) path_.Fail(KeyName(k).c_str(), "unknown field");
             }
         }
         --depth_;
@@ -719,7 +730,7 @@ public:
         auto& obj = top.v->get_ref<json::object_t&>();
         const auto [it, inserted] = obj.emplace(k, json());
         if (!inserted) {
-            error_ = PathOf(k) + ": duplicate field";
+            error_ = PathOf(KeyName(k)) + ": duplicate field";
             return false;
         }
         top.slot = &it->second;

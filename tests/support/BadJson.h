@@ -28,6 +28,9 @@ inline std::vector<BadJsonCase> BadJsonCases()
         {R"({"format": "1"})", "format: expected the number 1"},
         {R"({"format": 1, "Titel": "x"})", "Titel: unknown field"},
         {R"({"format": 1, "psz": {"typ": 1, "typ": 2}})", "psz.typ: duplicate field"},
+        {R"({"format": 1, "": [{"kind": "pt"}]})", R"("": unknown field)"},
+        {R"({"format": 1, "psz": {"a b.c": 1}})", R"(psz."a b.c": unknown field)"},
+        {R"({"format": 1, "psz": {"": 1, "": 2}})", R"(psz."": duplicate field)"},
         {R"({"format": 1, "entities": {}})", "entities: expected an array"},
         // types, ranges and sizes in the settings
         {R"({"format": 1, "Title": 5})", "Title: expected a string"},
