@@ -1,9 +1,14 @@
 // Writes a synthetic drawing of about the requested size through our own
 // writer, deterministic from the seed.
-//   make_drawing OUT.q6 SIZE_MB [--seed N] [--fixed]
-// The default mix is realistic: every kind, texts in Japanese and ASCII,
-// point lists of 2 to 200 points, images of 0 to 64 KiB. --fixed writes only
-// fixed-size entities (points, lines, circles, symbols).
+//   make_drawing OUT.q6 SIZE_MB [--seed N] [--fixed | --typical]
+// The default mix holds every kind: texts in Japanese and ASCII, point lists
+// of 2 to 200 points, images of 0 to 64 KiB (so that its megabytes carry few
+// entities). --typical is what most of a real drawing is: lines, circles and
+// arcs, polylines of 2 to 20 points, short Japanese and ASCII texts, some
+// points, symbols and groups, an image of at most 16 KiB in 0.4 % of the
+// entities; about 110 bytes an entity. Its coordinates have three decimals,
+// one in four is a full-precision double (a computed intersection, say).
+// --fixed writes only fixed-size entities (points, lines, circles, symbols).
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -26,6 +31,8 @@ struct Rng {
     }
     int Below(int n) { return static_cast<int>(Next() % static_cast<std::uint64_t>(n)); }
     double Coord() { return static_cast<double>(Below(4200000)) / 1000.0; }
+    // Three decimals mostly; one in four with every digit of a double.
+    double Typical() { return Below(4) ? Coord() : static_cast<double>(Below(4200000)) / 1000.0 + static_cast<double>(Below(1000000)) / 3e6; }
 };
 
 TQ6ObjectHeader Obj(Rng& r, int id) { return TQ6ObjectHeader{id, static_cast<std::uint8_t>(r.Below(8)), static_cast<std::uint16_t>(r.Below(0x10000)), static_cast<std::uint32_t>(r.Next())}; }
@@ -114,21 +121,81 @@ std::size_t AddOne(TQ6Data& d, Rng& r, int id, bool fixedOnly, std::uint64_t& te
     return 236;
 }
 
+// One entity of the typical mix; returns its size on disk.
+std::size_t AddTypical(TQ6Data& d, Rng& r, int id, std::uint64_t& textState)
+{
+    auto pt = [&r] { return TDPoint{r.Typical(), r.Typical()}; };
+    const int pick = r.Below(1000);
+    if (pick < 400) { d.AddEntity(d.ln, d.lnN, 200220) = TQ6ObjectLine{Obj(r, id), {pt(), pt()}}; return 51; }
+    if (pick < 480) {  // whole circles
+        d.AddEntity(d.cr, d.crN, 200320) = TQ6ObjectCircle{Obj(r, id), pt(), 0.5 + r.Below(20000) / 100.0, {0, 6.283185307179586}};
+        return 59;
+    }
+    if (pick < 560) {  // arcs: angles in radians, full precision
+        const double a0 = r.Below(36000) * 0.00017453292519943295;
+        d.AddEntity(d.cr, d.crN, 200320) = TQ6ObjectCircle{Obj(r, id), pt(), 0.5 + r.Below(20000) / 100.0, {a0, a0 + 0.1 + r.Below(600) / 100.0}};
+        return 59;
+    }
+    if (pick < 700) {
+        auto& p = d.AddEntity(d.pl, d.plN, 200820);
+        p.obj = Obj(r, id);
+        p.cnt = static_cast<std::int16_t>(2 + r.Below(19));
+        p.pos.resize(static_cast<std::size_t>(p.cnt));
+        for (auto& q : p.pos) q = pt();
+        return 22 + 16u * p.pos.size();
+    }
+    if (pick < 850) {
+        auto& t = d.AddEntity(d.tx, d.txN, 200720);
+        t.obj = Obj(r, id);
+        t.pos = pt();
+        t.angle = r.Below(4) ? 0 : 1.5707963267948966;
+        t.text = RandomText(textState, 24);
+        return 48 + t.text.size();
+    }
+    if (pick < 900) { d.AddEntity(d.pt, d.ptN, 200120) = TQ6ObjectPoint{Obj(r, id), pt()}; return 35; }
+    if (pick < 950) {
+        auto& s = d.AddEntity(d.sy, d.syN, 202020);
+        s.obj = Obj(r, id);
+        s.pos = pt();
+        s.len = 1 + r.Below(10);
+        s.r[0] = s.r[1] = 1;
+        return 110;
+    }
+    if (pick < 996) {
+        auto& g = d.AddEntity(d.gr, d.grN, 203220);
+        g.obj = Obj(r, id);
+        g.pos[0] = pt();
+        g.pos[1] = pt();
+        g.cnt = 2 + r.Below(30);
+        g.gname = RandomText(textState, 12);
+        return 72 + g.gname.size();
+    }
+    auto& b = d.AddEntity(d.bm, d.bmN, 201890);
+    b.obj = Obj(r, id);
+    b.byt = r.Below(16385);
+    b.bmp.resize(static_cast<std::size_t>(b.byt));
+    for (std::size_t i = 0; i < b.bmp.size(); i += 64) b.bmp[i] = static_cast<std::uint8_t>(r.Next());
+    for (auto& q : b.pos) q = pt();
+    return 91 + b.bmp.size();
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
     if (argc < 3) {
-        std::fprintf(stderr, "Usage: make_drawing OUT.q6 SIZE_MB [--seed N] [--fixed]\n");
+        std::fprintf(stderr, "Usage: make_drawing OUT.q6 SIZE_MB [--seed N] [--fixed | --typical]\n");
         return 2;
     }
     const std::string out = argv[1];
     const double mb = std::atof(argv[2]);
     std::uint64_t seed = 1;
     bool fixedOnly = false;
+    bool typical = false;
     for (int i = 3; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--seed") && i + 1 < argc) seed = std::strtoull(argv[++i], nullptr, 10);
         else if (!std::strcmp(argv[i], "--fixed")) fixedOnly = true;
+        else if (!std::strcmp(argv[i], "--typical")) typical = true;
         else {
             std::fprintf(stderr, "make_drawing: unknown option %s\n", argv[i]);
             return 2;
@@ -142,7 +209,11 @@ int main(int argc, char** argv)
     const std::size_t target = static_cast<std::size_t>(mb * 1e6);
     std::size_t size = 107797;
     int id = 0;
-    while (size < target) size += AddOne(d, r, ++id, fixedOnly, textState);
+    if (fixedOnly && typical) {
+        std::fprintf(stderr, "make_drawing: --fixed and --typical exclude each other\n");
+        return 2;
+    }
+    while (size < target) size += typical ? AddTypical(d, r, ++id, textState) : AddOne(d, r, ++id, fixedOnly, textState);
     if (!d.FileOut(out)) {
         std::fprintf(stderr, "make_drawing: cannot write %s\n", out.c_str());
         return 1;

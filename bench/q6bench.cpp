@@ -1,5 +1,7 @@
-// Measures loading, saving and the report on one drawing, next to the raw
-// speed of reading and writing the same bytes on this machine.
+// Measures loading, saving, the report and JSON on one drawing, next to the
+// raw speed of reading and writing the same bytes on this machine in the same
+// run (a read from the page cache, a write + fsync, and dd with conv=fsync),
+// in MB/s and per entity.
 //   q6bench FILE [--runs N]
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -21,6 +23,7 @@
 #include "Func_/Func_.h"
 #include "Q6Unit/Q6Data.h"
 #include "Unit1/Report.h"
+#include "tools/Json.h"
 
 namespace {
 
@@ -115,6 +118,55 @@ std::string Output(const std::vector<std::string>& argv, const char* env = nullp
     return out;
 }
 
+// A program beside this one (q6tool, q6viewer_timing), or "" when there is none.
+std::string Sibling(const char* name)
+{
+    char self[4096];
+    const ssize_t k = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    if (k <= 0) return {};
+    std::string p(self, static_cast<std::size_t>(k));
+    p = p.substr(0, p.rfind('/') + 1) + name;
+    return ::access(p.c_str(), X_OK) == 0 ? p : std::string();
+}
+
+// Runs a whole process with its output to /dev/null; the seconds from the
+// fork to its end, or a negative value when it did not exit with 0.
+double TimedRun(const std::vector<std::string>& argv)
+{
+    const auto t0 = Clock::now();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int null = ::open("/dev/null", O_WRONLY);
+        if (null >= 0) {
+            ::dup2(null, 1);
+            ::dup2(null, 2);
+        }
+        std::vector<char*> args;
+        for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        ::execvp(args[0], args.data());
+        _exit(127);
+    }
+    if (pid < 0) return -1;
+    int st = 0;
+    ::waitpid(pid, &st, 0);
+    const double t = std::chrono::duration<double>(Clock::now() - t0).count();
+    return WIFEXITED(st) && WEXITSTATUS(st) == 0 ? t : -1;
+}
+
+// The best of `runs` whole-process runs; negative when one failed.
+double BestRun(int runs, const std::vector<std::string>& argv, const std::function<void()>& after = {})
+{
+    double best = 1e300;
+    for (int i = 0; i < runs; ++i) {
+        const double t = TimedRun(argv);
+        if (after) after();
+        if (t < 0) return -1;
+        best = std::min(best, t);
+    }
+    return best;
+}
+
 // Peak resident memory of a load, measured in a fresh process (this program
 // run again with --load-peak), so that nothing else it holds is counted.
 long LoadPeakKiB(const char* self, const std::string& path, long& before)
@@ -131,12 +183,8 @@ long LoadPeakKiB(const char* self, const std::string& path, long& before)
 // button to the report on screen.
 bool ViewerTimes(const std::string& path, double& openMs, double& fillMs)
 {
-    char self[4096];
-    const ssize_t k = ::readlink("/proc/self/exe", self, sizeof self - 1);
-    if (k <= 0) return false;
-    std::string timing(self, static_cast<std::size_t>(k));
-    timing = timing.substr(0, timing.rfind('/') + 1) + "q6viewer_timing";
-    if (::access(timing.c_str(), X_OK) != 0) return false;
+    const std::string timing = Sibling("q6viewer_timing");
+    if (timing.empty()) return false;
     static char offscreen[] = "QT_QPA_PLATFORM=offscreen";
     const std::string out = Output({timing, path}, offscreen);
     const std::size_t f = out.find("memo fill ");
@@ -215,41 +263,97 @@ int main(int argc, char** argv)
     });
     const double reportMb = static_cast<double>(report.size()) / 1e6;
 
-    // FloatStr on a spread of values.
+    // JSON, in memory: the export of the loaded drawing, and the import of that text.
+    std::string json;
+    bool exported = true;
+    const double tJsonOut = Best(runs, [&] { exported = ExportJson(*doc, json) && exported; });
+    bool imported = true;
+    const double tJsonIn = Best(runs, [&] {
+        TQ6Data back;
+        std::string error;
+        imported = ImportJson(json, back, error) && imported;
+    });
+    const double jsonMb = static_cast<double>(json.size()) / 1e6;
+    json = std::string();
+
+    // FloatStr on full-precision doubles of every magnitude, and on values
+    // of few digits (coordinates with up to three decimals).
     std::vector<double> values(1 << 20);
     std::mt19937_64 rng(7);
     for (auto& v : values) v = std::ldexp(static_cast<double>(rng() >> 11), static_cast<int>(rng() % 80) - 60);
+    std::vector<double> shortValues(1 << 20);
+    for (auto& v : shortValues) v = static_cast<double>(rng() % 10000000) / 1000.0;
     std::string sink;
     sink.reserve(32u << 20);
     const double tFloat = Best(runs, [&] {
         sink.clear();
         for (double v : values) AppendFloat(sink, v);
     });
+    const double tFloatShort = Best(runs, [&] {
+        sink.clear();
+        for (double v : shortValues) AppendFloat(sink, v);
+    });
+    sink = std::string();
+
+    // Whole processes: q6tool as a user runs it, next to dd of the same file.
+    const std::string tool = Sibling("q6tool");
+    const std::string ddOut = path + ".bench-dd";
+    const std::string toolOut = path + ".bench-tool.q6";
+    const double tDd = BestRun(runs, {"dd", "if=" + path, "of=" + ddOut, "bs=4M", "conv=fsync", "status=none"},
+                               [&] { ::unlink(ddOut.c_str()); });
+    double tToolReport = -2, tToolSave = -2, tToolJson = -2;
+    if (!tool.empty()) {
+        tToolReport = BestRun(runs, {tool, "report", path});
+        tToolSave = BestRun(runs, {tool, "save", path, toolOut}, [&] { ::unlink(toolOut.c_str()); });
+        tToolJson = BestRun(runs, {tool, "json", path, "/dev/null"});
+    }
 
     long before = 0;
     const long peak = LoadPeakKiB("/proc/self/exe", path, before);
 
+    const double ents = std::max(1, doc->EntN);
+    const auto row = [&](const char* what, double t, double mbs, const char* extra = "") {
+        std::printf("%-37s %9.4f %9.0f %9.0f  %s\n", what, t, mbs / t, t / ents * 1e9, extra);
+    };
+    const auto missing = [](const char* what, double t) {
+        std::printf("%-37s %9s  %s\n", what, "-", t == -2 ? "not measured: q6tool is not built beside q6bench" : "FAILED");
+    };
     std::printf("file            %s\n", path.c_str());
-    std::printf("size            %.1f MB, %d entities, report %zu lines (%.1f MB)\n", mb, doc->EntN, lines, reportMb);
-    std::printf("%-28s %10s %12s %14s\n", "operation", "seconds", "MB/s", "items/s");
-    std::printf("%-28s %10.4f %12.0f\n", "raw read (page cache)", tRead, mb / tRead);
-    std::printf("%-28s %10.4f %12.0f\n", "raw write + fsync", tWrite, mb / tWrite);
-    std::printf("%-28s %10.4f %12.0f %14.0f entities/s\n", "FileIn", tLoad, mb / tLoad, doc->EntN / tLoad);
-    std::printf("%-28s %10.4f %12.0f%s\n", "FileOut (+ fsync, rename)", tSave, mb / tSave, saved ? "" : "  FAILED");
-    std::printf("%-28s %10.4f %12.0f\n", "save into memory", tSaveMem, mb / tSaveMem);
-    std::printf("%-28s %10.4f %12.0f %14.0f lines/s\n", "report into a string", tReport, reportMb / tReport,
-                static_cast<double>(lines) / tReport);
+    std::printf("size            %.1f MB, %d entities (%.0f bytes an entity), report %zu lines (%.1f MB), JSON %.1f MB\n",
+                mb, doc->EntN, static_cast<double>(bytes.size()) / ents, lines, reportMb, jsonMb);
+    std::printf("best of %d; MB/s of the file unless said otherwise\n", runs);
+    std::printf("%-37s %9s %9s %9s\n", "operation", "seconds", "MB/s", "ns/entity");
+    row("raw read (page cache)", tRead, mb);
+    row("raw write + fsync", tWrite, mb);
+    if (tDd > 0) row("dd bs=4M conv=fsync (process)", tDd, mb);
+    else missing("dd bs=4M conv=fsync (process)", tDd);
+    row("FileIn", tLoad, mb);
+    row("FileOut (+ fsync, rename)", tSave, mb, saved ? "" : "FAILED");
+    row("save into memory", tSaveMem, mb);
+    row("report into a string", tReport, reportMb, "MB/s of text");
+    if (tToolReport > 0) row("q6tool report > /dev/null (process)", tToolReport, reportMb, "MB/s of text");
+    else missing("q6tool report > /dev/null (process)", tToolReport);
+    if (tToolSave > 0) row("q6tool save IN OUT (process)", tToolSave, mb);
+    else missing("q6tool save IN OUT (process)", tToolSave);
+    row("JSON export into a string", tJsonOut, jsonMb, exported ? "MB/s of JSON" : "FAILED");
+    row("JSON import from a string", tJsonIn, jsonMb, imported ? "MB/s of JSON" : "FAILED");
+    if (tToolJson > 0) row("q6tool json FILE /dev/null (process)", tToolJson, jsonMb, "MB/s of JSON");
+    else missing("q6tool json FILE /dev/null (process)", tToolJson);
     double openMs = 0, fillMs = 0;
     if (ViewerTimes(path, openMs, fillMs)) {
         const double fill = fillMs / 1e3;
-        std::printf("%-28s %10.4f %12.0f %14.0f lines/s\n", "memo fill (viewer, offscreen)", fill,
-                    fill > 0 ? reportMb / fill : 0.0, fill > 0 ? static_cast<double>(lines) / fill : 0.0);
-        std::printf("%-28s %10.4f\n", "viewer: click to shown", openMs / 1e3);
+        if (fill > 0) row("memo fill (viewer, offscreen)", fill, reportMb, "MB/s of text");
+        row("viewer: click to shown", openMs / 1e3, mb);
     } else {
-        std::printf("%-28s %10s\n", "memo fill (viewer)", "not measured: q6viewer_timing is not built");
+        std::printf("%-37s %9s  %s\n", "memo fill (viewer)", "-", "not measured: q6viewer_timing is not built");
     }
-    std::printf("%-28s %10.1f ns/value\n", "FloatStr", tFloat / static_cast<double>(values.size()) * 1e9);
-    std::printf("ratios          load/raw read %.2f, save/raw write %.2f\n", tRead / tLoad, tWrite / tSave);
+    std::printf("%-37s %9.1f ns/value (full precision), %.1f ns/value (three decimals)\n", "FloatStr",
+                tFloat / static_cast<double>(values.size()) * 1e9, tFloatShort / static_cast<double>(shortValues.size()) * 1e9);
+    std::printf("lines/s         report into a string %.2f M, q6tool report %.2f M\n", static_cast<double>(lines) / tReport / 1e6,
+                tToolReport > 0 ? static_cast<double>(lines) / tToolReport / 1e6 : 0.0);
+    std::printf("ratios          load/raw read %.2f, FileOut/raw write %.2f", tRead / tLoad, tWrite / tSave);
+    if (tDd > 0 && tToolSave > 0) std::printf(", q6tool save/dd %.2f (time)", tToolSave / tDd);
+    std::printf("\n");
     if (peak > 0)
         std::printf("peak memory     %.1f MB for the load (%.2f x file size; process before load %.1f MB)\n",
                     static_cast<double>(peak - before) / 1024.0, static_cast<double>(peak - before) * 1024.0 / static_cast<double>(bytes.size()),
