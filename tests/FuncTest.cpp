@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <limits>
 #include <random>
+#include <string>
+#include <vector>
 
 #include "Func_/Func_.h"
 #include "fuzz/FuzzChecks.h"
@@ -115,6 +117,58 @@ TEST(FloatStr, AgreesWithAnIndependentReference)
             v = static_cast<double>(static_cast<std::int64_t>(rng() % 2000000000000) - 1000000000000) /
                 std::pow(10.0, static_cast<double>(rng() % 9));
         ASSERT_EQ(FloatStr(v), fuzzcheck::RefFloatStr(v)) << v;
+    }
+}
+
+// The values where a fast conversion goes wrong first, each with its
+// neighbours one to three units of the last binary place away: powers of ten
+// and of two (2^-22 = 2.384185791015625E-7 is a tie at the 15th digit, which
+// rounds to even), decimal ties and near-ties of 16 and 17 digits read as
+// doubles, the limits of the six-decimal rule, 15-digit numbers that round up
+// to the next power of ten, subnormals, and a large seeded sample of every
+// bit pattern.
+TEST(FloatStr, AgreesWithTheReferenceOnHardValues)
+{
+    std::vector<double> values;
+    auto withNeighbours = [&values](double v) {
+        double lo = v, hi = v;
+        values.push_back(v);
+        for (int i = 0; i < 3; ++i) {
+            lo = std::nextafter(lo, 0.0);
+            hi = std::nextafter(hi, INFINITY);
+            values.push_back(lo);
+            values.push_back(hi);
+        }
+    };
+    for (int p = -323; p <= 308; ++p) withNeighbours(std::strtod(("1e" + std::to_string(p)).c_str(), nullptr));
+    for (int p = -1074; p <= 1023; ++p)
+        for (double m : {1.0, 3.0, 5.0, 7.0, 15.0}) withNeighbours(std::ldexp(m, p));
+    std::mt19937_64 rng(20261211);
+    char text[64];
+    for (int i = 0; i < 100000; ++i) {
+        // 16 or 17 significant digits, the 16th a 5 (and a 17th of 0 or 9): ties and near-ties.
+        const auto n = 100000000000000u + rng() % 900000000000000u;
+        const int tail = static_cast<int>(rng() % 3);
+        std::snprintf(text, sizeof text, "%llu5%se%d", static_cast<unsigned long long>(n), tail == 0 ? "" : tail == 1 ? "0" : "9",
+                      static_cast<int>(rng() % 620) - 310);
+        values.push_back(std::strtod(text, nullptr));
+        // 15 nines, and 15 digits that may end just below or above a half.
+        std::snprintf(text, sizeof text, "999999999999999%de%d", static_cast<int>(rng() % 10), static_cast<int>(rng() % 600) - 300);
+        values.push_back(std::strtod(text, nullptr));
+    }
+    for (double v : {1e-4, 1e8, 99999999.999999, 99999999.9999995, 0.000123456, 0.0001234567, 0.00009999995})
+        withNeighbours(v);
+    for (int i = 0; i < 50000; ++i) {
+        // Six and seven decimals around the rule's range.
+        const double scale = (i & 1) ? 1e6 : 1e7;
+        withNeighbours(static_cast<double>(rng() % 200000000000000u) / scale);
+        withNeighbours(static_cast<double>(rng() % 1000) / scale);
+    }
+    for (int i = 0; i < 50000; ++i) values.push_back(std::bit_cast<double>(rng() & 0x800FFFFFFFFFFFFFu));  // subnormals
+    for (int i = 0; i < 500000; ++i) values.push_back(std::bit_cast<double>(rng()));
+    for (double v : values) {
+        ASSERT_EQ(FloatStr(v), fuzzcheck::RefFloatStr(v)) << std::hexfloat << v;
+        ASSERT_EQ(FloatStr(-v), fuzzcheck::RefFloatStr(-v)) << std::hexfloat << -v;
     }
 }
 
