@@ -9,12 +9,14 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPushButton>
+#include <QShortcut>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <string>
 #include <utility>
 
 #include "Q6Unit/Q6Data.h"
+#include "Unit1/FindBox.h"
 #include "Unit1/Flows.h"
 #include "Unit1/Report.h"
 
@@ -23,24 +25,13 @@ TForm1* Form1 = nullptr;
 namespace {
 
 const char* const kCaption = "Q6データを開くテスト";
-const char* const kFilter = "Q6図面データ (*.q6)";
+const char* const kFilter = "Q6図面データ(*.q6)";
 
 // File names go to the file system in its own encoding; the extension and
 // path tests work on UTF-8.
 std::string LocalName(const QString& fn) { return QFile::encodeName(fn).toStdString(); }
 std::string Utf8(const QString& s) { return s.toStdString(); }
 QString FromUtf8(const std::string& s) { return QString::fromStdString(s); }
-
-// The busy cursor while a drawing is loaded and listed. The work runs on the
-// interface thread, so the cursor is set before it starts and is the only
-// sign of progress: the memo shows nothing until the whole report is there.
-class BusyCursor {
-public:
-    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-    BusyCursor(const BusyCursor&) = delete;
-    BusyCursor& operator=(const BusyCursor&) = delete;
-};
 
 void SetFontSize(QWidget* w, int points)
 {
@@ -49,7 +40,9 @@ void SetFontSize(QWidget* w, int points)
     w->setFont(f);
 }
 
-// The first local file with the drawing extension among dropped URLs.
+// The first local file among dropped URLs that has the drawing extension or
+// begins as a drawing does, whatever its name (the command line opens any
+// name too).
 QString DroppedDrawing(const QMimeData* data)
 {
     if (!data || !data->hasUrls()) return QString();
@@ -57,11 +50,98 @@ QString DroppedDrawing(const QMimeData* data)
         if (!url.isLocalFile()) continue;
         const QString fn = url.toLocalFile();
         if (HasQ6Extension(Utf8(fn))) return fn;
+        TQ6Data probe;
+        if (probe.FileCheck(LocalName(fn))) return fn;
     }
     return QString();
 }
 
+// Swallows the input that reached the application while it was busy: clicks
+// and keys made during a long open would otherwise be replayed once it ends,
+// and open the dialog again or type into the file name.
+class InputDropper final : public QObject {
+public:
+    // Delivers everything that is waiting, input excepted.
+    static void DropPending()
+    {
+        InputDropper dropper;
+        QCoreApplication::instance()->installEventFilter(&dropper);
+        QCoreApplication::processEvents();
+        QCoreApplication::instance()->removeEventFilter(&dropper);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::ShortcutOverride:
+        case QEvent::Shortcut:
+        case QEvent::Wheel:
+        case QEvent::ContextMenu:
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+        case QEvent::Drop:
+        case QEvent::TouchBegin:
+        case QEvent::TouchUpdate:
+        case QEvent::TouchEnd: return true;
+        default: return false;
+        }
+    }
+};
+
 }  // namespace
+
+// The busy cursor while a drawing is loaded and listed or saved. The work
+// runs on the interface thread, so the cursor is set before it starts and is
+// the only sign of progress: the memo shows nothing until the whole report is
+// there.
+class TForm1::BusyCursor {
+public:
+    explicit BusyCursor(TForm1& form) : form_(form)
+    {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        emit form_.busyChanged(true);
+    }
+    ~BusyCursor()
+    {
+        emit form_.busyChanged(false);
+        QApplication::restoreOverrideCursor();
+    }
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+
+private:
+    TForm1& form_;
+};
+
+// One open or save: its button disabled while it runs; afterwards what was
+// clicked or typed meanwhile is dropped, the button enabled again and, when
+// the button started it, given the focus back (disabling it moved the focus
+// on to the next control).
+class TForm1::Running {
+public:
+    Running(QPushButton* button, bool focusAfter) : button_(button), focus_(focusAfter)
+    {
+        button_->setEnabled(false);
+    }
+    ~Running()
+    {
+        InputDropper::DropPending();
+        button_->setEnabled(true);
+        if (focus_) button_->setFocus(Qt::OtherFocusReason);
+    }
+    Running(const Running&) = delete;
+    Running& operator=(const Running&) = delete;
+
+private:
+    QPushButton* button_;
+    bool focus_;
+};
 
 TForm1::TForm1(TDialogs& dialogs, QWidget* parent) : QWidget(parent), dialogs_(dialogs)
 {
@@ -86,6 +166,9 @@ TForm1::TForm1(TDialogs& dialogs, QWidget* parent) : QWidget(parent), dialogs_(d
     Button2 = new QPushButton(QString::fromUtf8("保存するぜ！"), Panel1);
     Button2->setObjectName("Button2");
     Button2->setFixedSize(80, 33);
+    // A size of its own, as 参照 and the memo have: at the desktop's usual 10
+    // or 11 points its text would not fit in the 80 pixels.
+    SetFontSize(Button2, 9);
 
     // Margins of 4 around each control: 4 at the panel's edges, 8 between two.
     auto* row = new QHBoxLayout(Panel1);
@@ -122,6 +205,20 @@ TForm1::TForm1(TDialogs& dialogs, QWidget* parent) : QWidget(parent), dialogs_(d
     connect(Button1, &QPushButton::clicked, this, &TForm1::Button1Click);
     connect(Button2, &QPushButton::clicked, this, &TForm1::Button2Click);
 
+    // The buttons from the keyboard, and the report's search.
+    auto shortcut = [this](QKeySequence keys, auto action) {
+        connect(new QShortcut(keys, this), &QShortcut::activated, this, action);
+    };
+    shortcut(QKeySequence::Open, [this] {
+        if (Button1->isEnabled()) Button1->click();
+    });
+    shortcut(QKeySequence::Save, [this] {
+        if (Button2->isEnabled()) Button2->click();
+    });
+    shortcut(QKeySequence::Find, [this] { ShowFind(); });
+    shortcut(QKeySequence::FindNext, [this] { FindAgain(false); });
+    shortcut(QKeySequence::FindPrevious, [this] { FindAgain(true); });
+
     FormCreate(this);
 }
 
@@ -153,21 +250,22 @@ void TForm1::Button1Click()
     if (!dialogs_.Execute(OpenDialog1, this)) return;
     const QString fn = OpenDialog1.FileName;
     if (!HasQ6Extension(Utf8(fn))) return;
-    OpenFile(fn);
+    Edit1->setText(fn);
+    Running running(Button1, true);
+    proc(fn);
 }
 
 void TForm1::OpenFile(const QString& fn)
 {
     Edit1->setText(fn);
-    Button1->setEnabled(false);
+    Running running(Button1, false);
     proc(fn);
-    Button1->setEnabled(true);
 }
 
 bool TForm1::proc(const QString& fn)
 {
     if (!Q6) return false;
-    BusyCursor busy;
+    BusyCursor busy(*this);
     // Selection and caret back to the start, then every line removed.
     Memo1->Deselect();
     Memo1->ScrollToStart();
@@ -194,16 +292,51 @@ void TForm1::Button2Click()
     const QString fn = SaveDialog1.FileName;
     if (!HasQ6Extension(Utf8(fn))) return;
     Edit1->setText(fn);
-    Button2->setEnabled(false);
+    Running running(Button2, true);
     proc2(fn);
-    Button2->setEnabled(true);
 }
 
 bool TForm1::proc2(const QString& fn)
 {
-    const SaveOutcome outcome = SaveDrawing(Q6.get(), LocalName(fn));
+    SaveOutcome outcome;
+    {
+        BusyCursor busy(*this);  // not over the message box
+        outcome = SaveDrawing(Q6.get(), LocalName(fn));
+    }
     dialogs_.ShowMessage(QString::fromUtf8(SaveMessage(outcome)), this);
     return outcome == SaveOutcome::Saved;
+}
+
+void TForm1::ShowFind()
+{
+    if (!findBox_) {
+        findBox_ = new TFindBox(this);
+        connect(findBox_, &TFindBox::findRequested, this, &TForm1::Find);
+    }
+    // A selection within one line is what the user most likely looks for.
+    const QString selected = Memo1->SelectedText();
+    findBox_->Start(selected.contains('\n') ? QString() : selected);
+}
+
+void TForm1::FindAgain(bool backward)
+{
+    if (!findBox_ || findBox_->Text->text().isEmpty()) {
+        ShowFind();
+        return;
+    }
+    Find(findBox_->Text->text(), backward);
+}
+
+void TForm1::Find(const QString& text, bool backward)
+{
+    using R = TMemo::FindResult;
+    using O = TFindBox::Outcome;
+    const R r = Memo1->Find(text, backward);
+    if (!findBox_) return;
+    findBox_->Tell(r == R::NotFound ? O::NotFound
+                   : r == R::Found  ? O::Found
+                   : backward       ? O::WrappedToEnd
+                                    : O::WrappedToStart);
 }
 
 void TForm1::dragEnterEvent(QDragEnterEvent* event)

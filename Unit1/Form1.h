@@ -10,6 +10,7 @@
 
 class QLineEdit;
 class QPushButton;
+class TFindBox;
 class TQ6Data;
 
 class TForm1 : public QWidget {
@@ -44,13 +45,28 @@ public:
     // given on the command line or dropped on the window.
     void OpenFile(const QString& fn);
 
+    // Ctrl+F: the report's search box, made when first asked for; F3 and
+    // Shift+F3 search again for its text.
+    void ShowFind();
+    void FindAgain(bool backward);
+    TFindBox* FindBox() const { return findBox_; }
+
+signals:
+    // The busy cursor went up for an open or a save (true) or down again.
+    void busyChanged(bool busy);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
 
 private:
+    class BusyCursor;
+    class Running;
+    void Find(const QString& text, bool backward);
+
     TDialogs& dialogs_;
+    TFindBox* findBox_ = nullptr;
     std::unique_ptr<TQ6Data> Q6;
 };
 

@@ -14,6 +14,7 @@
 #include <climits>
 #include <cmath>
 #include <cstring>
+#include <string_view>
 #include <utility>
 
 namespace {
@@ -43,6 +44,35 @@ std::size_t WidthUnits(const char* p, std::size_t n)
         units += static_cast<std::size_t>((c & 0xC0) != 0x80) + static_cast<std::size_t>(c >= 0xC0);
     }
     return units;
+}
+
+// Where `needle` first occurs in hay at or after `from`; npos when nowhere.
+std::size_t FindForward(std::string_view hay, std::string_view needle, std::size_t from)
+{
+    if (from >= hay.size()) return std::string_view::npos;
+    const void* m = memmem(hay.data() + from, hay.size() - from, needle.data(), needle.size());
+    return m ? static_cast<std::size_t>(static_cast<const char*>(m) - hay.data()) : std::string_view::npos;
+}
+
+// Where the last occurrence of `needle` that starts before `before` starts.
+// The text is searched forward a block at a time, from the back, so that a
+// miss costs no more than a forward search.
+std::size_t FindBackward(std::string_view hay, std::string_view needle, std::size_t before)
+{
+    const std::size_t n = needle.size();
+    const std::size_t block = std::max<std::size_t>(std::size_t{4} << 20, 2 * n);
+    std::size_t hi = std::min(hay.size(), before + n - 1);  // a match ends at hi at the latest
+    while (hi >= n) {
+        const std::size_t lo = hi > block ? hi - block : 0;
+        const std::string_view part = hay.substr(0, hi);
+        std::size_t last = std::string_view::npos;
+        for (std::size_t at = FindForward(part, needle, lo); at != std::string_view::npos;
+             at = FindForward(part, needle, at + 1))
+            last = at;
+        if (last != std::string_view::npos || lo == 0) return last;
+        hi = lo + n - 1;  // the next block reaches into this one by all but one byte of the needle
+    }
+    return std::string_view::npos;
 }
 
 }  // namespace
@@ -196,6 +226,76 @@ QRect TMemo::LineRect(qsizetype line) const
 {
     const qsizetype top = kMargin + (line - FirstVisibleLine()) * lineHeight_;
     return QRect(0, static_cast<int>(std::clamp<qsizetype>(top, INT_MIN / 2, INT_MAX / 2)), viewport()->width(), lineHeight_);
+}
+
+std::size_t TMemo::ByteOffset(TTextPos p) const
+{
+    p = Clamp(p);
+    if (LineCount() == 0) return 0;
+    return starts_[static_cast<std::size_t>(p.line)] + static_cast<std::size_t>(Line(p.line).left(p.col).toUtf8().size());
+}
+
+TTextPos TMemo::PosOfByte(std::size_t offset) const
+{
+    if (LineCount() == 0) return TTextPos{};
+    offset = std::min(offset, text_.size() - 1);
+    const auto next = std::upper_bound(starts_.begin(), starts_.end(), offset);
+    const auto line = static_cast<std::size_t>(next - starts_.begin()) - 1;
+    const char* at = text_.data() + starts_[line];
+    const auto prefix = static_cast<qsizetype>(offset - starts_[line]);
+    return TTextPos{static_cast<qsizetype>(line), QString::fromUtf8(at, prefix).size()};
+}
+
+TMemo::FindResult TMemo::Find(const QString& text, bool backward)
+{
+    const QByteArray utf8 = text.toUtf8();
+    if (utf8.isEmpty() || utf8.contains('\n') || text_.empty()) return FindResult::NotFound;
+    const std::string_view hay(text_);
+    const std::string_view needle(utf8.constData(), static_cast<std::size_t>(utf8.size()));
+    std::size_t at = std::string_view::npos;
+    bool wrapped = false;
+    if (!backward) {
+        at = FindForward(hay, needle, ByteOffset(SelectionEnd()));
+        if (at == std::string_view::npos) {
+            wrapped = true;
+            at = FindForward(hay, needle, 0);
+        }
+    } else {
+        at = FindBackward(hay, needle, ByteOffset(SelectionStart()));
+        if (at == std::string_view::npos) {
+            wrapped = true;
+            at = FindBackward(hay, needle, hay.size());
+        }
+    }
+    if (at == std::string_view::npos) return FindResult::NotFound;
+    const TTextPos from = PosOfByte(at);
+    const TTextPos to{from.line, from.col + text.size()};
+    Select(from, to);
+    ShowRange(from.line, from.col, to.col);
+    return wrapped ? FindResult::Wrapped : FindResult::Found;
+}
+
+void TMemo::ShowRange(qsizetype line, qsizetype from, qsizetype to)
+{
+    if (line < 0 || line >= LineCount()) return;
+    QScrollBar* v = verticalScrollBar();
+    const qsizetype first = FirstVisibleLine();
+    const qsizetype page = std::max(1, v->pageStep());
+    if (line < first || line >= first + page)
+        v->setValue(static_cast<int>(std::clamp<qsizetype>(line - page / 2, 0, v->maximum())));
+
+    const LaidOutLine l(Line(line), font(), viewport());
+    const int width = static_cast<int>(std::ceil(l.line.naturalTextWidth()));
+    if (width > textWidth_) {
+        textWidth_ = width;
+        UpdateScrollBars();
+    }
+    QScrollBar* h = horizontalScrollBar();
+    const int x0 = static_cast<int>(std::floor(l.line.cursorToX(static_cast<int>(from))));
+    const int x1 = static_cast<int>(std::ceil(l.line.cursorToX(static_cast<int>(to))));
+    const int shown = std::max(1, viewport()->width() - 2 * kMargin);
+    if (x0 < h->value() || x1 > h->value() + shown) h->setValue(std::max(0, x0 - shown / 3));
+    viewport()->update();
 }
 
 void TMemo::Select(TTextPos anchor, TTextPos end)

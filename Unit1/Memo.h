@@ -60,6 +60,19 @@ public:
     TTextPos PosAt(QPoint viewportPoint) const;
     QRect LineRect(qsizetype line) const;
 
+    // Searching. The text is matched exactly, character for character; it
+    // never spans two lines. Forward searches start at the end of the
+    // selection (or the caret), backward ones before its start, and both go
+    // on from the other end of the text when they reach one.
+    enum class FindResult { Found, Wrapped, NotFound };
+    FindResult Find(const QString& text, bool backward);
+    // The selection (or the caret) as its first and last place.
+    TTextPos SelectionStart() const { return std::min(anchor_, end_); }
+    TTextPos SelectionEnd() const { return std::max(anchor_, end_); }
+    // Scrolls, as little as it can, so that the columns [from, to) of a line
+    // are in view; a line out of view comes to the middle.
+    void ShowRange(qsizetype line, qsizetype from, qsizetype to);
+
 signals:
     // The lines were replaced or added to; once per call, however many lines.
     void linesChanged();
@@ -80,6 +93,8 @@ protected:
 private:
     std::string_view LineBytes(qsizetype i) const;
     TTextPos Clamp(TTextPos p) const;
+    std::size_t ByteOffset(TTextPos p) const;
+    TTextPos PosOfByte(std::size_t offset) const;
     void Indexed(std::size_t from);  // lines from byte `from` on were added
     void UpdateMetrics();
     void UpdateScrollBars();

@@ -7,10 +7,13 @@
 #include <QScrollBar>
 #include <QTest>
 #include <QTextLayout>
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "Unit1/Memo.h"
+
+Q_DECLARE_METATYPE(TTextPos)
 #include "QuietOffscreen.h"
 
 namespace {
@@ -231,6 +234,121 @@ private slots:
         QImage selected = m.viewport()->grab().toImage();
         QCOMPARE(count(selected, highlight, 0), 0);
         QVERIFY(count(selected, highlight, 2) > 10);
+    }
+
+    // Searching from the selection: each row starts with the selection at
+    // [from, to) and looks for `needle` one way; the match (or the unchanged
+    // selection) and the outcome follow.
+    void findFromTheSelection_data()
+    {
+        QTest::addColumn<QString>("needle");
+        QTest::addColumn<bool>("backward");
+        QTest::addColumn<TTextPos>("from");
+        QTest::addColumn<TTextPos>("to");
+        QTest::addColumn<TTextPos>("matchFrom");
+        QTest::addColumn<int>("outcome");  // TMemo::FindResult
+        using R = TMemo::FindResult;
+        // 0 "ab 図面 ab"   1 "x"   2 "図面ab"   3 ""   4 "aab"
+        QTest::newRow("first from the caret") << "ab" << false << TTextPos{0, 0} << TTextPos{0, 0} << TTextPos{0, 0} << int(R::Found);
+        QTest::newRow("next after the selection") << "ab" << false << TTextPos{0, 0} << TTextPos{0, 2} << TTextPos{0, 6} << int(R::Found);
+        QTest::newRow("after double-byte characters") << "ab" << false << TTextPos{0, 6} << TTextPos{0, 8} << TTextPos{2, 2} << int(R::Found);
+        QTest::newRow("overlapping text") << "ab" << false << TTextPos{2, 2} << TTextPos{2, 4} << TTextPos{4, 1} << int(R::Found);
+        QTest::newRow("forward wraps to the start") << "ab" << false << TTextPos{4, 1} << TTextPos{4, 3} << TTextPos{0, 0} << int(R::Wrapped);
+        QTest::newRow("backward before the selection") << "ab" << true << TTextPos{4, 1} << TTextPos{4, 3} << TTextPos{2, 2} << int(R::Found);
+        QTest::newRow("backward across lines") << "ab" << true << TTextPos{2, 2} << TTextPos{2, 4} << TTextPos{0, 6} << int(R::Found);
+        QTest::newRow("backward wraps to the end") << "ab" << true << TTextPos{0, 0} << TTextPos{0, 2} << TTextPos{4, 1} << int(R::Wrapped);
+        QTest::newRow("reversed selection, backward") << "ab" << true << TTextPos{0, 8} << TTextPos{0, 6} << TTextPos{0, 0} << int(R::Found);
+        QTest::newRow("Japanese") << U("図面") << false << TTextPos{0, 4} << TTextPos{0, 4} << TTextPos{2, 0} << int(R::Found);
+        QTest::newRow("only match is the selection") << "x" << false << TTextPos{1, 0} << TTextPos{1, 1} << TTextPos{1, 0} << int(R::Wrapped);
+        QTest::newRow("a line break never matches") << "x\n" << false << TTextPos{0, 0} << TTextPos{0, 0} << TTextPos{0, 0} << int(R::NotFound);
+        QTest::newRow("missing") << "abc" << false << TTextPos{0, 1} << TTextPos{0, 2} << TTextPos{0, 1} << int(R::NotFound);
+        QTest::newRow("missing, backward") << U("面a面") << true << TTextPos{0, 1} << TTextPos{0, 2} << TTextPos{0, 1} << int(R::NotFound);
+        QTest::newRow("empty") << "" << false << TTextPos{0, 1} << TTextPos{0, 2} << TTextPos{0, 1} << int(R::NotFound);
+    }
+    void findFromTheSelection()
+    {
+        QFETCH(QString, needle);
+        QFETCH(bool, backward);
+        QFETCH(TTextPos, from);
+        QFETCH(TTextPos, to);
+        QFETCH(TTextPos, matchFrom);
+        QFETCH(int, outcome);
+        TMemo& m = *memo_;
+        m.AddLines("ab 図面 ab\nx\n図面ab\n\naab");
+        m.Select(from, to);
+
+        const auto r = m.Find(needle, backward);
+
+        QCOMPARE(int(r), outcome);
+        if (r == TMemo::FindResult::NotFound) {
+            QCOMPARE(m.SelectionStart(), std::min(from, to));
+            QCOMPARE(m.SelectionEnd(), std::max(from, to));
+        } else {
+            QCOMPARE(m.SelectionStart(), matchFrom);
+            QCOMPARE(m.SelectionEnd(), (TTextPos{matchFrom.line, matchFrom.col + needle.size()}));
+            QCOMPARE(m.SelectedText(), needle);
+        }
+    }
+
+    // A match far down, and far to the right, is scrolled into view; one in
+    // view scrolls nothing. The backward search finds matches several of its
+    // 4 MiB blocks back.
+    void findScrollsTheMatchIntoView()
+    {
+        TMemo& m = *memo_;
+        std::string text = Numbered(500000);
+        text += std::string(3000, '-') + "needle\n";
+        text += Numbered(10);
+        m.AddLines(text);
+        QScrollBar* v = m.verticalScrollBar();
+        QScrollBar* h = m.horizontalScrollBar();
+
+        QCOMPARE(int(m.Find("line 5", false)), int(TMemo::FindResult::Found));
+        QCOMPARE(v->value(), 0);
+        QCOMPARE(int(m.Find("needle", false)), int(TMemo::FindResult::Found));
+        const qsizetype at = 500000;
+        QCOMPARE(m.SelectionStart(), (TTextPos{at, 3000}));
+        QVERIFY(m.FirstVisibleLine() <= at && at < m.FirstVisibleLine() + v->pageStep());
+        const QRect row = m.LineRect(at);
+        QVERIFY(row.top() >= 0 && row.bottom() < m.viewport()->height());
+        QVERIFY(h->value() > 0);
+        // The match's first character lies within the viewport.
+        QTextLayout layout(m.Line(at), m.font(), m.viewport());
+        layout.beginLayout();
+        QTextLine l = layout.createLine();
+        layout.endLayout();
+        const qreal x = 4 + l.cursorToX(3000) - h->value();
+        QVERIFY2(x >= 0 && x < m.viewport()->width(), qPrintable(QString::number(x)));
+
+        // Backward from the end: "line 499999", then 390000 lines (5 MB) back.
+        m.Select({at + 10, 0}, {at + 10, 0});
+        QCOMPARE(int(m.Find("line 499999", true)), int(TMemo::FindResult::Found));
+        QCOMPARE(m.SelectionStart(), (TTextPos{499999, 0}));
+        QCOMPARE(int(m.Find("line 10", true)), int(TMemo::FindResult::Found));
+        QCOMPARE(m.SelectionStart(), (TTextPos{109999, 0}));
+        m.Select({5, 0}, {5, 0});
+        QCOMPARE(int(m.Find("line 3", true)), int(TMemo::FindResult::Found));
+        QCOMPARE(m.SelectionStart(), (TTextPos{3, 0}));
+        QCOMPARE(v->value(), 0);
+    }
+
+    // The one match lies across the border of the backward search's first
+    // block (4 MiB back from the end) and is still found.
+    void backwardFindAcrossTheBlockBorder()
+    {
+        TMemo& m = *memo_;
+        std::string text = "start\nneedle\n";
+        for (int i = 0; i < 41943; ++i) text += std::string(99, 'x') + "\n";
+        // "needle" begins 4 MiB + 3 bytes before the end of the text.
+        QCOMPARE(text.size() - text.find("needle"), std::size_t{(4u << 20) + 3});
+        m.AddLines(text);
+        const qsizetype last = m.LineCount() - 1;
+        m.Select({last, 99}, {last, 99});
+        QCOMPARE(int(m.Find("needle", true)), int(TMemo::FindResult::Found));
+        QCOMPARE(m.SelectionStart(), (TTextPos{1, 0}));
+        m.Select({last, 99}, {last, 99});
+        QCOMPARE(int(m.Find("eed", true)), int(TMemo::FindResult::Found));
+        QCOMPARE(m.SelectionStart(), (TTextPos{1, 1}));
     }
 };
 

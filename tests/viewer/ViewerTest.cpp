@@ -18,6 +18,7 @@
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QScopeGuard>
 #include <QMessageBox>
 #include <QAbstractButton>
@@ -32,6 +33,8 @@
 #include "ChunkBuilder.h"
 #include "Q6Unit/Q6Data.h"
 #include "Unit1/Dialogs.h"
+#include "Unit1/FindBox.h"
+#include "Unit1/Memo.h"
 #include "QuietOffscreen.h"
 #include "Unit1/Flows.h"
 #include "Unit1/Form1.h"
@@ -344,7 +347,7 @@ private slots:
         QCOMPARE(seen.mode, save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
         QCOMPARE(seen.fileMode, save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
         QCOMPARE(seen.suffix, U("q6"));
-        QCOMPARE(seen.filters, QStringList{U("Q6図面データ (*.q6)")});
+        QCOMPARE(seen.filters, QStringList{U("Q6図面データ(*.q6)")});
         QCOMPARE(seen.directory, QDir(dir_->path()).absolutePath());
         QCOMPARE(seen.selected, QStringList{Path("plan.q6")});
         QCOMPARE(seen.confirm, save);
@@ -384,7 +387,7 @@ private slots:
             QCOMPARE(d->InitialDir, dir);
             QCOMPARE(d->FileName, name);
             QCOMPARE(d->DefaultExt, U("q6"));
-            QCOMPARE(d->Filter, U("Q6図面データ (*.q6)"));
+            QCOMPARE(d->Filter, U("Q6図面データ(*.q6)"));
         }
         QCOMPARE(open.kind, TFileDialog::Open);
         QVERIFY(!open.OverwritePrompt);
@@ -413,7 +416,8 @@ private slots:
 
         if (accepted) {
             QCOMPARE(form_->Edit1->text(), fn);
-            QCOMPARE(Memo(), ReportOf(fn));
+            const QString report = ReportOf(fn);
+            QCOMPARE(Memo(), report.isEmpty() ? U(kCheckFailedLine) : report);
         } else {
             QCOMPARE(form_->Edit1->text(), earlier);
             QCOMPARE(Memo(), earlierReport);
@@ -665,7 +669,7 @@ private slots:
                                {U("◆Q6図面ファイルでは無い/或いは他アプリで既に開いていますので中止します。"
                                   "◆ファイル読み込みエラーです。中止します。"
                                   "Q6データが生成されていません。Q6データが開かれていません。"
-                                  "Q6データを保存しました。Q6データが保存出来ませんでした。Q6図面データ (*.q6)"),
+                                  "Q6データを保存しました。Q6データが保存出来ませんでした。Q6図面データ(*.q6)"),
                                 form_->font()}};
         int japanese = 0;
         for (const Shown& s : shown) {
@@ -695,13 +699,20 @@ private slots:
         QVERIFY(japanese > 50);
     }
 
+    // Each dropped file is named "name" or "name:content", the content being
+    // a drawing unless it says "text"; a name of the drawing type with text
+    // in it is accepted by its name, and then fails to open.
     void droppedDrawingOpens_data()
     {
         QTest::addColumn<QStringList>("names");
         QTest::addColumn<int>("opened");  // index into names, -1 for none
         QTest::newRow("one drawing") << QStringList{"dropped.q6"} << 0;
-        QTest::newRow("the first drawing among other files") << QStringList{"notes.txt", "DROPPED.Q6", "b.q6"} << 1;
-        QTest::newRow("no drawing") << QStringList{"notes.txt", "drawing.q6x"} << -1;
+        QTest::newRow("the first drawing among other files")
+            << QStringList{"notes.txt:text", "DROPPED.Q6", "b.q6"} << 1;
+        QTest::newRow("a drawing under another name") << QStringList{"notes.txt:text", "drawing.bak"} << 1;
+        QTest::newRow("a drawing without extension") << QStringList{"drawing"} << 0;
+        QTest::newRow("a drawing name, text inside") << QStringList{"x.txt:text", "fake.q6:text"} << 1;
+        QTest::newRow("no drawing") << QStringList{"notes.txt:text", "drawing.q6x:text"} << -1;
     }
     void droppedDrawingOpens()
     {
@@ -711,7 +722,11 @@ private slots:
         Open(earlier);
         const QString earlierReport = Memo();
         QList<QUrl> urls;
-        for (const QString& name : names) urls << QUrl::fromLocalFile(Write(name, DrawingB()));
+        for (const QString& entry : names) {
+            const QStringList parts = entry.split(':');
+            const bool text = parts.size() > 1 && parts[1] == "text";
+            urls << QUrl::fromLocalFile(Write(parts[0], text ? tb::Buf{'n', 'o', 't', 'e', 's', '\n'} : DrawingB()));
+        }
         QMimeData data;
         data.setUrls(urls);
         const QPoint at = form_->Memo1->geometry().center();
@@ -726,7 +741,8 @@ private slots:
         if (opened >= 0) {
             const QString fn = urls[opened].toLocalFile();
             QCOMPARE(form_->Edit1->text(), fn);
-            QCOMPARE(Memo(), ReportOf(fn));
+            const QString report = ReportOf(fn);
+            QCOMPARE(Memo(), report.isEmpty() ? U(kCheckFailedLine) : report);
         } else {
             QCOMPARE(form_->Edit1->text(), earlier);
             QCOMPARE(Memo(), earlierReport);
@@ -735,6 +751,256 @@ private slots:
         // The controls leave drops to the window.
         QVERIFY(!form_->Edit1->acceptDrops());
         QVERIFY(!form_->Memo1->viewport()->acceptDrops());
+    }
+
+    // 保存するぜ！ keeps its own font size, so its text fits the button's 80
+    // pixels whatever the desktop's font; the other controls keep theirs.
+    void saveButtonTextFitsAtDesktopFontSizes_data()
+    {
+        QTest::addColumn<int>("points");
+        for (int pt : {9, 10, 11, 12, 14}) QTest::newRow(qPrintable(QString("%1 pt").arg(pt))) << pt;
+    }
+    void saveButtonTextFitsAtDesktopFontSizes()
+    {
+        QFETCH(int, points);
+        const QFont before = QApplication::font();
+        auto restore = qScopeGuard([&] { QApplication::setFont(before); });
+        QFont desktop = before;
+        desktop.setPointSize(points);
+        QApplication::setFont(desktop);
+        ScriptedDialogs dialogs;
+        TForm1 f(dialogs);
+        f.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&f));
+
+        QCOMPARE(f.Button2->geometry(), QRect(640 - 4 - 80, 4, 80, 33));
+        // What the style needs for the text and its frame.
+        QVERIFY2(f.Button2->sizeHint().width() <= 80, qPrintable(QString::number(f.Button2->sizeHint().width())));
+        QVERIFY(f.Button2->sizeHint().height() <= 33);
+        QCOMPARE(f.Button1->font().pointSize(), 16);
+        QCOMPARE(f.Memo1->font().pointSize(), 12);
+        QCOMPARE(f.Edit1->font().pointSize(), points);
+    }
+
+    // After an operation the focus is back on the button that started it, so
+    // a second Space starts it again instead of typing into the file name.
+    void focusReturnsToTheButtonThatStartedTheOperation()
+    {
+        TForm1& f = *form_;
+        f.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&f));
+        const QString a = Write("a.q6", DrawingA());
+        const QString b = Write("b.q6", DrawingB());
+
+        f.Button1->setFocus();
+        dialogs_->answers.push_back(a);
+        QTest::keyClick(f.Button1, Qt::Key_Space);
+        QCOMPARE(QApplication::focusWidget(), f.Button1);
+        dialogs_->answers.push_back(b);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+        QCOMPARE(f.Edit1->text(), b);
+        QCOMPARE(Memo(), ReportOf(b));
+        QCOMPARE(QApplication::focusWidget(), f.Button1);
+
+        f.Button2->setFocus();
+        dialogs_->answers.push_back(Path("out.q6"));
+        QTest::keyClick(f.Button2, Qt::Key_Space);
+        QCOMPARE(dialogs_->messages, QStringList{U("Q6データを保存しました。")});
+        QCOMPARE(QApplication::focusWidget(), f.Button2);
+        // A failed save too.
+        dialogs_->answers.push_back(Path("no/folder/out.q6"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+        QCOMPARE(dialogs_->messages.size(), 2);
+        QCOMPARE(QApplication::focusWidget(), f.Button2);
+
+        // Started from the keyboard in the memo: the focus goes to the button.
+        f.Memo1->setFocus();
+        dialogs_->answers.push_back(a);
+        QTest::keyClick(f.Memo1, Qt::Key_O, Qt::ControlModifier);
+        QCOMPARE(Memo(), ReportOf(a));
+        QCOMPARE(QApplication::focusWidget(), f.Button1);
+        // A cancelled dialog is no operation: the focus stays where it was.
+        f.Edit1->setFocus();
+        dialogs_->answers.push_back(std::nullopt);
+        QTest::keyClick(f.Edit1, Qt::Key_O, Qt::ControlModifier);
+        QCOMPARE(QApplication::focusWidget(), f.Edit1);
+    }
+
+    // Clicks and keys that reach the window while an open runs are dropped,
+    // not replayed once it has ended; input after it works as before.
+    void inputDuringAnOpenIsDropped()
+    {
+        TForm1& f = *form_;
+        f.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&f));
+        const QString a = Write("a.q6", DrawingA());
+        bool posted = false;
+        auto post = [&] {
+            if (posted) return;
+            posted = true;
+            const QPoint c = f.Button1->rect().center();
+            const QPoint g = f.Button1->mapToGlobal(c);
+            for (QWidget* target : {static_cast<QWidget*>(f.Button1), static_cast<QWidget*>(f.Button2)}) {
+                QCoreApplication::postEvent(target, new QMouseEvent(QEvent::MouseButtonPress, c, g, Qt::LeftButton,
+                                                                    Qt::LeftButton, Qt::NoModifier));
+                QCoreApplication::postEvent(target, new QMouseEvent(QEvent::MouseButtonRelease, c, g, Qt::LeftButton,
+                                                                    Qt::NoButton, Qt::NoModifier));
+            }
+            for (QWidget* target : {static_cast<QWidget*>(f.Edit1), static_cast<QWidget*>(f.Button1)}) {
+                QCoreApplication::postEvent(target, new QKeyEvent(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, " "));
+                QCoreApplication::postEvent(target, new QKeyEvent(QEvent::KeyRelease, Qt::Key_Space, Qt::NoModifier, " "));
+            }
+        };
+        connect(f.Memo1, &TMemo::linesChanged, this, post);
+
+        Open(a);
+        QApplication::processEvents();
+        QTest::qWait(20);
+
+        QVERIFY(posted);
+        QCOMPARE(dialogs_->shown.size(), std::size_t{1});
+        QVERIFY(dialogs_->messages.isEmpty());
+        QCOMPARE(f.Edit1->text(), a);
+        QCOMPARE(Memo(), ReportOf(a));
+        BothButtonsEnabled();
+        // A click after the open opens again.
+        Open(a);
+        QCOMPARE(dialogs_->shown.size(), std::size_t{2});
+    }
+
+    // A save shows the busy cursor while it writes, with its button disabled,
+    // and the normal cursor over its message box.
+    void saveShowsTheBusyCursor()
+    {
+        struct Seen {
+            bool busy;
+            bool button1;
+            bool button2;
+        };
+        std::vector<Seen> whileBusy;
+        std::vector<bool> busyOverMessage;
+        auto cursorBusy = [] {
+            const QCursor* c = QGuiApplication::overrideCursor();
+            return c && c->shape() == Qt::WaitCursor;
+        };
+        connect(form_.get(), &TForm1::busyChanged, this, [&](bool busy) {
+            if (busy) whileBusy.push_back({cursorBusy(), form_->Button1->isEnabled(), form_->Button2->isEnabled()});
+        });
+        dialogs_->whileMessageShown = [&] { busyOverMessage.push_back(cursorBusy()); };
+        Open(Write("a.q6", DrawingA()));
+        QCOMPARE(whileBusy.size(), std::size_t{1});
+        whileBusy.clear();
+
+        Save(Path("out.q6"));
+        Save(Path("no/folder/out.q6"));
+
+        QCOMPARE(whileBusy.size(), std::size_t{2});
+        for (const Seen& s : whileBusy) {
+            QVERIFY(s.busy);
+            QVERIFY(s.button1);
+            QVERIFY(!s.button2);
+        }
+        QCOMPARE(busyOverMessage, (std::vector<bool>{false, false}));
+        QVERIFY(!QGuiApplication::overrideCursor());
+        QVERIFY(QFile::exists(Path("out.q6")));
+    }
+
+    // Ctrl+O and Ctrl+S do what the two buttons do, from any control of the
+    // window; nothing happens while the button is disabled.
+    void keyboardShortcutsRunTheButtons()
+    {
+        TForm1& f = *form_;
+        f.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&f));
+        const QString a = Write("a.q6", DrawingA());
+        f.Edit1->setFocus();
+        dialogs_->answers.push_back(a);
+        QTest::keyClick(f.Edit1, Qt::Key_O, Qt::ControlModifier);
+        QCOMPARE(dialogs_->shown.size(), std::size_t{1});
+        QCOMPARE(dialogs_->shown.back().kind, TFileDialog::Open);
+        QCOMPARE(Memo(), ReportOf(a));
+        QCOMPARE(f.Edit1->text(), a);  // nothing typed into it
+
+        f.Memo1->setFocus();
+        dialogs_->answers.push_back(Path("saved.q6"));
+        QTest::keyClick(f.Memo1, Qt::Key_S, Qt::ControlModifier);
+        QCOMPARE(dialogs_->shown.back().kind, TFileDialog::Save);
+        QCOMPARE(dialogs_->messages, QStringList{U("Q6データを保存しました。")});
+        QCOMPARE(ReportOf(Path("saved.q6")), ReportOf(a));
+
+        f.Button2->setEnabled(false);
+        QTest::keyClick(f.Memo1, Qt::Key_S, Qt::ControlModifier);
+        f.Button2->setEnabled(true);
+        QCOMPARE(dialogs_->shown.size(), std::size_t{2});
+    }
+
+    // Ctrl+F: the search box, seeded with the memo's selection; Return finds
+    // the next match (selected and in view), Shift+Return the one before, and
+    // both go on from the other end with a word about it.
+    void findSearchesTheReport()
+    {
+        TForm1& f = *form_;
+        f.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&f));
+        const QString sample = Path("sample.q6");
+        QVERIFY(QFile::copy(Q6_SOURCE_DIR "/samples/sample.q6", sample));
+        Open(sample);
+        // Where each line holding "識別番号" is, in order.
+        const QString needle = U("識別番号");
+        std::vector<TTextPos> places;
+        for (qsizetype i = 0; i < f.Memo1->LineCount(); ++i)
+            if (const qsizetype col = f.Memo1->Line(i).indexOf(needle); col >= 0) places.push_back({i, col});
+        QVERIFY(places.size() > 20);
+        const qsizetype page = f.Memo1->verticalScrollBar()->pageStep();
+        QVERIFY(places.back().line > page);  // the last ones need scrolling
+
+        f.Memo1->Select(places[0], {places[0].line, places[0].col + needle.size()});
+        QTest::keyClick(f.Memo1, Qt::Key_F, Qt::ControlModifier);
+        TFindBox* box = f.FindBox();
+        QVERIFY(box && box->isVisible());
+        QCOMPARE(box->Text->text(), needle);
+        QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget*>(box));
+        QCOMPARE(QApplication::focusWidget(), box->Text);
+
+        auto shown = [&](TTextPos p) {
+            const QRect row = f.Memo1->LineRect(p.line);
+            return row.top() >= 0 && row.bottom() < f.Memo1->viewport()->height();
+        };
+        for (std::size_t k = 1; k < places.size(); ++k) {
+            QTest::keyClick(box->Text, Qt::Key_Return);
+            QCOMPARE(f.Memo1->SelectionStart(), places[k]);
+            QCOMPARE(f.Memo1->SelectedText(), needle);
+            QVERIFY(shown(places[k]));
+            QVERIFY(box->Status->text().isEmpty());
+        }
+        QTest::keyClick(box->Text, Qt::Key_Return);
+        QCOMPARE(f.Memo1->SelectionStart(), places[0]);
+        QVERIFY(shown(places[0]));
+        QCOMPARE(box->Status->text(), U("末尾まで検索したので、先頭から続けました。"));
+        QTest::keyClick(box->Text, Qt::Key_Return, Qt::ShiftModifier);
+        QCOMPARE(f.Memo1->SelectionStart(), places.back());
+        QCOMPARE(box->Status->text(), U("先頭まで検索したので、末尾から続けました。"));
+        QTest::mouseClick(box->Previous, Qt::LeftButton);
+        QCOMPARE(f.Memo1->SelectionStart(), places[places.size() - 2]);
+        QTest::mouseClick(box->Next, Qt::LeftButton);
+        QCOMPARE(f.Memo1->SelectionStart(), places.back());
+
+        // F3 in the main window searches again for the box's text.
+        f.activateWindow();
+        QTRY_COMPARE(QApplication::activeWindow(), static_cast<QWidget*>(&f));
+        f.Memo1->setFocus();
+        QTest::keyClick(f.Memo1, Qt::Key_F3, Qt::ShiftModifier);
+        QCOMPARE(f.Memo1->SelectionStart(), places[places.size() - 2]);
+
+        box->Text->setText(U("どこにも無い文字列"));
+        const TTextPos before = f.Memo1->SelectionStart();
+        QTest::mouseClick(box->Next, Qt::LeftButton);
+        QCOMPARE(box->Status->text(), U("見つかりませんでした。"));
+        QCOMPARE(f.Memo1->SelectionStart(), before);
+        box->Text->clear();
+        QVERIFY(!box->Next->isEnabled() && !box->Previous->isEnabled());
+        // The search never changed the report.
+        QCOMPARE(Memo(), ReportOf(sample));
     }
 };
 
