@@ -45,10 +45,15 @@ using q6draw::Prim;
 using q6draw::PrimType;
 constexpr double kTwoPi = 2 * std::numbers::pi;
 constexpr double kDeg = 180 / std::numbers::pi;
+// The flattest ellipse DXF readers take (minor / major).
+constexpr double kMinRatio = 1e-6;
 
-// An angle in [0, 2 pi).
+// The direction of angle t as an angle in [0, 2 pi). Far from 0 the double
+// nearest 2 pi is too coarse a modulus; there the sine and cosine, which
+// reduce exactly, tell the direction.
 double Normal(double t)
 {
+    if (std::fabs(t) > 1e6) t = std::atan2(std::sin(t), std::cos(t));
     t = std::fmod(t, kTwoPi);
     if (t < 0) t += kTwoPi;
     if (t >= kTwoPi) t = 0;
@@ -148,9 +153,10 @@ void EmitItem(const q6draw::Scene& scene, const q6draw::Item& it, const EntityAt
                 out.Point(attr, a.c.X, a.c.Y);
                 break;
             }
-            if (minor == 0) {
-                // The curve runs to and fro along a segment: its turning
-                // points in order, which is the curve itself.
+            if (minor < kMinRatio * major) {
+                // DXF holds no flatter ellipse. The curve lies within its minor
+                // radius of its major axis, along which it runs to and fro: its
+                // ends and turning points in order.
                 xy.clear();
                 const auto at = [&](double t) {
                     const TDPoint q = a.At(t);
@@ -160,8 +166,8 @@ void EmitItem(const q6draw::Scene& scene, const q6draw::Item& it, const EntityAt
                 const double lo = a.sweep >= 0 ? a.start : a.start + a.sweep;
                 const double hi = full ? lo + kTwoPi : lo + std::fabs(a.sweep);
                 at(lo);
-                // turning points where sin or cos of t is 0 (whichever radius is not 0)
-                const double phase = a.rx == 0 ? std::numbers::pi / 2 : 0.0;
+                // turning points where the parameter puts the curve at an end of the major axis
+                const double phase = a.rx >= a.ry ? 0.0 : std::numbers::pi / 2;
                 for (double k = std::floor((lo - phase) / std::numbers::pi) + 1, n = 0;
                      n < 3 && phase + k * std::numbers::pi < hi; ++k, ++n)
                     at(phase + k * std::numbers::pi);
