@@ -10,6 +10,7 @@ PACKAGES=(
   nlohmann-json3-dev
   fonts-ipafont-gothic
   xvfb xauth
+  python3-ezdxf
 )
 if [[ "${Q6_WITH_FUZZ:-0}" == 1 ]]; then
   PACKAGES+=(clang libclang-rt-14-dev llvm-14)

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "ChunkBuilder.h"
+#include "fuzz/DxfCheck.h"
 #include "fuzz/FuzzChecks.h"
 #include "support/BadJson.h"
 
@@ -34,6 +35,7 @@ const Target kTargets[] = {
     {"save_stable", fuzzcheck::CheckSaveIsStable},
     {"text_numbers", fuzzcheck::CheckTextAndNumbers},
     {"build_json", fuzzcheck::CheckBuildJson},
+    {"load_dxf", fuzzcheck::CheckLoadDxf},
 };
 
 TEST(FuzzRegressions, EveryInputPassesItsTargetsCheck)
@@ -90,3 +92,29 @@ TEST(FuzzRegressions, TheBuildCheckPassesTheRefusedTextsAndCatchesPlacelessMessa
 }
 
 }  // namespace
+
+// The DXF target's check takes our export of the sample and refuses output
+// that breaks the tag structure.
+TEST(FuzzRegressions, TheDxfCheckCatchesBrokenTagPairs)
+{
+    std::ifstream in(std::string(Q6_SOURCE_DIR) + "/samples/sample.q6", std::ios::binary);
+    const std::string sample((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(fuzzcheck::CheckLoadDxf(fuzzcheck::AsBytes(sample)), "");
+    const std::string ok = "0\nSECTION\n2\nENTITIES\n0\nPOINT\n10\n1.0\n0\nENDSEC\n0\nEOF\n";
+    std::uint64_t n = 0;
+    EXPECT_EQ(fuzzcheck::CheckDxfTags(ok, n), "");
+    EXPECT_EQ(n, 1u);
+    const char* bad[] = {
+        "",
+        "0\nSECTION\n2\nENTITIES\n0\nENDSEC\n",                       // no EOF
+        "0\nSECTION\n2\nENTITIES\n0\nENDSEC\n0\nEOF\n1\nx\n",          // after EOF
+        "0\nSECTION\n2\nENTITIES\n1\na\nb\n0\nENDSEC\n0\nEOF\n",      // a value that broke its line
+        "0\nSECTION\n2\nENTITIES\nx1\nv\n0\nENDSEC\n0\nEOF\n",
+        "0\nSECTION\n2\nENTITIES\n1\na\tb\n0\nENDSEC\n0\nEOF\n",      // a control character
+        "0\nSECTION\n2\nENTITIES\n1\n\xff\n0\nENDSEC\n0\nEOF\n",      // not UTF-8
+        "0\nSECTION\n0\nSECTION\n0\nENDSEC\n0\nEOF\n",
+        "0\nPOINT\n0\nEOF\n",
+        "0\nSECTION\n2\nENTITIES\n0\nENDSEC\n0\nEOF",                   // cut
+    };
+    for (const char* b : bad) EXPECT_NE(fuzzcheck::CheckDxfTags(b, n), "") << b;
+}

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // Lists every chunk of FILE and what loading did with it. Exit status 0 when
 // the file loads, 1 when it does not.
@@ -16,6 +17,11 @@ int JsonCommand(const std::string& file, const std::string& out);
 // when saved, 1 when IN cannot be read or holds a bad value (nothing is
 // written then) or OUT cannot be saved.
 int BuildCommand(const std::string& in, const std::string& out);
+
+// q6tool dxf FILE OUT [--assume KEY=VALUE]...: the scene of FILE as DXF.
+// Exit status 0 when written, 1 when FILE does not load or OUT cannot be
+// written, 2 for a usage error. `args` are the arguments after "dxf".
+int DxfCommand(const std::vector<std::string>& args);
 
 // Prints the JSON Schema of what `json` writes and `build` reads.
 int SchemaCommand();

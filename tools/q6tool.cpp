@@ -39,6 +39,11 @@ const char* const kUsage =
     "                       is refused with its place in the JSON: exit 1, nothing written.\n"
     "                       A text longer than its field is saved cut, with a warning.\n"
     "  schema               Print the JSON Schema of what json writes and build reads.\n"
+    "  dxf FILE OUT.dxf [--assume KEY=VALUE]...\n"
+    "                       Write the drawing as DXF (R2007, UTF-8 texts), one layer per\n"
+    "                       kind; prints what was drawn, approximated and skipped.\n"
+    "                       Exit 0 when written, 1 when FILE does not load. dxf --help\n"
+    "                       lists the mapping and the assumptions.\n"
     "  --help               Show this text.\n"
     "\n"
     "Output is UTF-8, one \"\\n\" after each line. Exit 2 means a usage error; exit 1\n"
@@ -200,6 +205,7 @@ int main(int argc, char** argv)
         if (args.size() != 3) return Usage("build takes a JSON file and an output file");
         return BuildCommand(args[1], args[2]);
     }
+    if (cmd == "dxf") return DxfCommand({args.begin() + 1, args.end()});
     if (cmd == "schema") {
         if (args.size() != 1) return Usage("schema takes no arguments");
         return SchemaCommand();

@@ -1,0 +1,195 @@
+#include "Q6Dxf/TagWriter.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstring>
+
+namespace q6dxf {
+
+bool FdSink::Write(const char* data, std::size_t size)
+{
+    while (size > 0) {
+        const ssize_t n = ::write(fd_, data, size);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            errno_ = errno;
+            return false;
+        }
+        if (n == 0) {
+            errno_ = EIO;
+            return false;
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+namespace {
+
+// Length of the valid UTF-8 sequence at s[i], or 0.
+std::size_t Utf8Length(std::string_view s, std::size_t i)
+{
+    const auto b = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
+    const unsigned c = b(i);
+    std::size_t n;
+    unsigned lo = 0x80, hi = 0xBF;  // the range of the second byte
+    if (c < 0x80) return 1;
+    if (c >= 0xC2 && c <= 0xDF) {
+        n = 2;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        n = 3;
+        if (c == 0xE0) lo = 0xA0;
+        if (c == 0xED) hi = 0x9F;  // no surrogates
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        n = 4;
+        if (c == 0xF0) lo = 0x90;
+        if (c == 0xF4) hi = 0x8F;
+    } else {
+        return 0;
+    }
+    if (i + n > s.size()) return 0;
+    if (b(i + 1) < lo || b(i + 1) > hi) return 0;
+    for (std::size_t k = 2; k < n; ++k)
+        if ((b(i + k) & 0xC0) != 0x80) return 0;
+    return n;
+}
+
+}  // namespace
+
+void AppendSafeText(std::string& out, std::string_view s)
+{
+    std::size_t i = 0;
+    while (i < s.size()) {
+        // Runs of plain characters are copied at once.
+        std::size_t j = i;
+        while (j < s.size()) {
+            const auto c = static_cast<unsigned char>(s[j]);
+            if (c < 0x20 || c == '^' || c >= 0x80) break;
+            ++j;
+        }
+        out.append(s.data() + i, j - i);
+        i = j;
+        if (i == s.size()) break;
+        const auto c = static_cast<unsigned char>(s[i]);
+        if (c < 0x20) {
+            out += '^';
+            out += static_cast<char>(c + 64);
+            ++i;
+        } else if (c == '^') {
+            out += "^ ";
+            ++i;
+        } else {
+            const std::size_t n = Utf8Length(s, i);
+            if (n == 0) {
+                out += "\xEF\xBF\xBD";
+                ++i;
+            } else {
+                out.append(s.data() + i, n);
+                i += n;
+            }
+        }
+    }
+}
+
+std::size_t FormatReal(char* buf, double v)
+{
+    if (!std::isfinite(v)) {
+        std::memcpy(buf, "0.0", 3);
+        return 3;
+    }
+    const auto r = std::to_chars(buf, buf + 32, v);
+    std::size_t n = static_cast<std::size_t>(r.ptr - buf);
+    if (!std::memchr(buf, '.', n) && !std::memchr(buf, 'e', n)) {
+        buf[n++] = '.';
+        buf[n++] = '0';
+    }
+    return n;
+}
+
+TagWriter::TagWriter(Sink& sink) : sink_(sink) { buf_.reserve(kChunk + 4096); }
+
+TagWriter::~TagWriter() { Flush(); }
+
+void TagWriter::Code(int code)
+{
+    char tmp[16];
+    const auto r = std::to_chars(tmp, tmp + sizeof tmp, code);
+    buf_.append(tmp, static_cast<std::size_t>(r.ptr - tmp));
+    buf_ += '\n';
+}
+
+void TagWriter::Value(std::string_view v)
+{
+    buf_.append(v);
+    buf_ += '\n';
+    MaybeFlush();
+}
+
+void TagWriter::Raw(int code, std::string_view value)
+{
+    Code(code);
+    Value(value);
+}
+
+void TagWriter::Text(int code, std::string_view utf8)
+{
+    Code(code);
+    AppendSafeText(buf_, utf8);
+    buf_ += '\n';
+    MaybeFlush();
+}
+
+void TagWriter::Real(int code, double v)
+{
+    if (!std::isfinite(v)) ++nonFinite_;
+    char tmp[40];
+    Code(code);
+    Value({tmp, FormatReal(tmp, v)});
+}
+
+void TagWriter::Int(int code, long long v)
+{
+    char tmp[24];
+    const auto r = std::to_chars(tmp, tmp + sizeof tmp, v);
+    Code(code);
+    Value({tmp, static_cast<std::size_t>(r.ptr - tmp)});
+}
+
+void TagWriter::Handle(int code, std::uint64_t h)
+{
+    char tmp[24];
+    auto r = std::to_chars(tmp, tmp + sizeof tmp, h, 16);
+    for (char* p = tmp; p < r.ptr; ++p)
+        if (*p >= 'a' && *p <= 'f') *p = static_cast<char>(*p - 'a' + 'A');
+    Code(code);
+    Value({tmp, static_cast<std::size_t>(r.ptr - tmp)});
+}
+
+void TagWriter::Point(int code, double x, double y)
+{
+    Real(code, x);
+    Real(code + 10, y);
+    Real(code + 20, 0.0);
+}
+
+void TagWriter::Point2(int code, double x, double y)
+{
+    Real(code, x);
+    Real(code + 10, y);
+}
+
+bool TagWriter::Flush()
+{
+    if (!buf_.empty()) {
+        if (!failed_ && !sink_.Write(buf_.data(), buf_.size())) failed_ = true;
+        written_ += buf_.size();
+        buf_.clear();
+    }
+    return !failed_;
+}
+
+}  // namespace q6dxf
