@@ -12,6 +12,7 @@
 #include <random>
 
 #include "Q6Unit/ChunkIO.h"
+#include "Q6Unit/FileReplace.h"
 #include "Q6Unit/Layout.h"
 #include "Q6Unit/Q6Data.h"
 
@@ -89,7 +90,9 @@ bool WriteDocument(const TQ6Data& d, std::string& buf, Flush&& flush)
     return flush(buf);
 }
 
-bool WriteAll(int fd, const std::string& buf)
+}  // namespace
+
+bool WriteAll(int fd, std::string_view buf)
 {
     std::size_t done = 0;
     while (done < buf.size()) {
@@ -100,6 +103,8 @@ bool WriteAll(int fd, const std::string& buf)
     }
     return true;
 }
+
+namespace {
 
 // Past a file-size limit (ulimit -f) the system sends SIGXFSZ, which by
 // default ends the program in the middle of a save and leaves its temporary
@@ -133,7 +138,7 @@ bool TQ6Data::MemOut(std::string& out) const
     }
 }
 
-bool TQ6Data::FileOut(const std::string& FName) const
+bool ReplaceFile(const std::string& FName, const std::function<bool(int fd)>& write)
 {
     if (FName.empty()) return false;
     IgnoreFileSizeSignal();
@@ -203,9 +208,7 @@ bool TQ6Data::FileOut(const std::string& FName) const
     if (ok && exists) ok = ::fchmod(fd, st.st_mode & 07777) == 0;
     if (ok) {
         try {
-            std::string buf;
-            buf.reserve(8u << 20);
-            ok = WriteDocument(*this, buf, [fd](std::string& b) { return WriteAll(fd, b); });
+            ok = write(fd);
         } catch (...) {
             ok = false;
         }
@@ -216,4 +219,13 @@ bool TQ6Data::FileOut(const std::string& FName) const
     if (!ok) ::unlink(tmp.c_str());
     if (guard >= 0) ::close(guard);
     return ok;
+}
+
+bool TQ6Data::FileOut(const std::string& FName) const
+{
+    return ReplaceFile(FName, [this](int fd) {
+        std::string buf;
+        buf.reserve(8u << 20);
+        return WriteDocument(*this, buf, [fd](std::string& b) { return WriteAll(fd, b); });
+    });
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 // Lists every chunk of FILE and what loading did with it. Exit status 0 when
 // the file loads, 1 when it does not.
@@ -16,6 +17,17 @@ int JsonCommand(const std::string& file, const std::string& out);
 // when saved, 1 when IN cannot be read or holds a bad value (nothing is
 // written then) or OUT cannot be saved.
 int BuildCommand(const std::string& in, const std::string& out);
+
+// Draws a drawing into an SVG, PNG or PDF file: q6tool render FILE OUT
+// [--size WxH] [--view X0,Y0,X1,Y1] [--assume KEY=VALUE]... (args without
+// the command's name). Exit status 0 when written, 1 when FILE does not load
+// or OUT cannot be written, 2 for a usage error.
+int RenderCommand(const std::vector<std::string>& args);
+
+// The open flow of the commands: true when the drawing loaded; otherwise the
+// viewer's failure line on standard output and the cause on standard error.
+class TQ6Data;
+bool OpenOrExplain(TQ6Data& doc, const std::string& fn);
 
 // Prints the JSON Schema of what `json` writes and `build` reads.
 int SchemaCommand();
