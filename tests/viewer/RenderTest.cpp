@@ -22,6 +22,7 @@
 #include "DrawFixtures.h"
 #include "PixelChecks.h"
 #include "Q6Unit/Q6Data.h"
+#include "fuzz/RenderCheck.h"
 #include "support/RandomDoc.h"
 
 namespace {
@@ -386,6 +387,26 @@ TEST_F(Render, DescriptionsCarryTheAssumptionsAndTheSummary)
     const QImage img(QString::fromStdString(png.string()));
     EXPECT_NE(img.text(QStringLiteral("Description")).indexOf(QStringLiteral("drawn 1, approximated 0, skipped 1")),
               -1);
+}
+
+TEST(RenderFuzzRegressions, EveryInputPassesTheRenderCheck)
+{
+    const fs::path dir = fs::path(Q6_SOURCE_DIR) / "fuzz" / "regressions" / "render";
+    std::size_t n = 0;
+    if (fs::is_directory(dir))
+        for (const auto& e : fs::directory_iterator(dir)) {
+            if (!e.is_regular_file() || e.path().extension() == ".md") continue;
+            const std::string bytes = ReadAll(e.path());
+            EXPECT_EQ(fuzzcheck::CheckRender({reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()}), "")
+                << e.path();
+            ++n;
+        }
+    // the check itself on the sample and on a hostile drawing
+    const std::string sample = ReadAll(fs::path(Q6_SOURCE_DIR) / "samples" / "sample.q6");
+    EXPECT_EQ(fuzzcheck::CheckRender({reinterpret_cast<const std::uint8_t*>(sample.data()), sample.size()}), "");
+    const Buf hostile = Cat({tb::Title("t"), df::Line(std::nan(""), 0, 1, 1), df::Text(1e308, -1e308, 1e300, 9, "\x01]]>&"),
+                             df::Circle(1e308, 1e308, 1e308, -1e308, 1e308), df::Group()});
+    EXPECT_EQ(fuzzcheck::CheckRender(tb::Span(hostile)), "");
 }
 
 }  // namespace
