@@ -280,7 +280,7 @@ PaintStats Paint(QPainter& p, const Scene& s, const View& view, QSize px, const 
                 p.rotate((yUp ? -t.angle : t.angle) * (180 / std::numbers::pi));
                 const double k = std::min(hpx, 1e6) / kFontPx;
                 p.scale(k, k);
-                p.drawText(QPointF(0, 0), QString::fromUtf8(t.text.data(), static_cast<qsizetype>(t.text.size())));
+                p.drawText(QPointF(0, 0), QString::fromStdString(SafeText(t.text)));
                 p.restore();
                 ++st.texts;
                 seen = true;

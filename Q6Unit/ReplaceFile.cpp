@@ -12,6 +12,19 @@
 #include <cstdlib>
 #include <random>
 
+bool WriteAll(int fd, std::string_view buf)
+{
+    std::size_t done = 0;
+    while (done < buf.size()) {
+        const ssize_t r = ::write(fd, buf.data() + done, buf.size() - done);
+        if (r < 0 && errno == EINTR) continue;
+        if (r == 0) errno = EIO;
+        if (r <= 0) return false;
+        done += static_cast<std::size_t>(r);
+    }
+    return true;
+}
+
 void IgnoreFileSizeSignal()
 {
     struct sigaction old {};

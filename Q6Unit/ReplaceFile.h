@@ -3,6 +3,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 
 // Writes FName by way of a new file beside it: `write` fills the new file
 // (an open descriptor); once every byte has reached the disk the new file is
@@ -16,3 +17,7 @@ bool ReplaceFile(const std::string& FName, const std::function<bool(int fd)>& wr
 // Past a file-size limit (ulimit -f) a write then fails with EFBIG instead of
 // the default signal ending the program.
 void IgnoreFileSizeSignal();
+
+// Writes all of buf to fd, retrying short and interrupted writes; false on
+// an error (errno tells which).
+bool WriteAll(int fd, std::string_view buf);

@@ -90,18 +90,6 @@ bool WriteDocument(const TQ6Data& d, std::string& buf, Flush&& flush)
     return flush(buf);
 }
 
-bool WriteAll(int fd, const std::string& buf)
-{
-    std::size_t done = 0;
-    while (done < buf.size()) {
-        const ssize_t r = ::write(fd, buf.data() + done, buf.size() - done);
-        if (r < 0 && errno == EINTR) continue;
-        if (r <= 0) return false;
-        done += static_cast<std::size_t>(r);
-    }
-    return true;
-}
-
 }  // namespace
 
 bool TQ6Data::MemOut(std::string& out) const

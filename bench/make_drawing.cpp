@@ -1,6 +1,6 @@
 // Writes a synthetic drawing of about the requested size through our own
 // writer, deterministic from the seed.
-//   make_drawing OUT.q6 SIZE_MB [--seed N] [--fixed | --typical]
+//   make_drawing OUT.q6 SIZE_MB [--seed N] [--fixed | --typical | --small]
 // The default mix holds every kind: texts in Japanese and ASCII, point lists
 // of 2 to 200 points, images of 0 to 64 KiB (so that its megabytes carry few
 // entities). --typical is what most of a real drawing is: lines, circles and
@@ -8,7 +8,8 @@
 // points, symbols and groups, an image of at most 16 KiB in 0.4 % of the
 // entities; about 110 bytes an entity. Its coordinates have three decimals,
 // one in four is a full-precision double (a computed intersection, say).
-// --fixed writes only fixed-size entities (points, lines, circles, symbols).
+// --fixed writes only fixed-size entities (points, lines, circles, symbols);
+// --small the same kinds, each within 10 units, scattered over the sheet.
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -42,6 +43,23 @@ void Points(Rng& r, std::vector<TDPoint>& pos, std::int16_t& cnt)
     cnt = static_cast<std::int16_t>(2 + r.Below(199));
     pos.resize(static_cast<std::size_t>(cnt));
     for (auto& p : pos) p = TDPoint{r.Coord(), r.Coord()};
+}
+
+// A small entity of fixed size (point, short line, small circle or symbol)
+// anywhere on the sheet; returns its approximate size on disk.
+std::size_t AddSmall(TQ6Data& d, Rng& r, int id)
+{
+    const int pick = r.Below(4);
+    const TDPoint at{r.Coord(), r.Coord()};
+    auto near = [&] { return TDPoint{at.X + r.Below(10000) / 1000.0, at.Y + r.Below(10000) / 1000.0}; };
+    if (pick == 0) { d.AddEntity(d.pt, d.ptN, 200120) = TQ6ObjectPoint{Obj(r, id), at}; return 35; }
+    if (pick == 1) { d.AddEntity(d.ln, d.lnN, 200220) = TQ6ObjectLine{Obj(r, id), {at, near()}}; return 51; }
+    if (pick == 2) { d.AddEntity(d.cr, d.crN, 200320) = TQ6ObjectCircle{Obj(r, id), at, r.Below(5000) / 1000.0, {0, 3.14159}}; return 59; }
+    auto& s = d.AddEntity(d.sy, d.syN, 202020);
+    s.obj = Obj(r, id);
+    s.pos = at;
+    s.len = r.Below(8000) / 1000.0;
+    return 110;
 }
 
 // Adds one entity; returns its approximate size on disk.
@@ -184,7 +202,7 @@ std::size_t AddTypical(TQ6Data& d, Rng& r, int id, std::uint64_t& textState)
 int main(int argc, char** argv)
 {
     if (argc < 3) {
-        std::fprintf(stderr, "Usage: make_drawing OUT.q6 SIZE_MB [--seed N] [--fixed | --typical]\n");
+        std::fprintf(stderr, "Usage: make_drawing OUT.q6 SIZE_MB [--seed N] [--fixed | --typical | --small]\n");
         return 2;
     }
     const std::string out = argv[1];
@@ -192,10 +210,12 @@ int main(int argc, char** argv)
     std::uint64_t seed = 1;
     bool fixedOnly = false;
     bool typical = false;
+    bool small = false;
     for (int i = 3; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--seed") && i + 1 < argc) seed = std::strtoull(argv[++i], nullptr, 10);
         else if (!std::strcmp(argv[i], "--fixed")) fixedOnly = true;
         else if (!std::strcmp(argv[i], "--typical")) typical = true;
+        else if (!std::strcmp(argv[i], "--small")) small = true;
         else {
             std::fprintf(stderr, "make_drawing: unknown option %s\n", argv[i]);
             return 2;
@@ -209,11 +229,14 @@ int main(int argc, char** argv)
     const std::size_t target = static_cast<std::size_t>(mb * 1e6);
     std::size_t size = 107797;
     int id = 0;
-    if (fixedOnly && typical) {
-        std::fprintf(stderr, "make_drawing: --fixed and --typical exclude each other\n");
+    if (int(fixedOnly) + int(typical) + int(small) > 1) {
+        std::fprintf(stderr, "make_drawing: --fixed, --typical and --small exclude each other\n");
         return 2;
     }
-    while (size < target) size += typical ? AddTypical(d, r, ++id, textState) : AddOne(d, r, ++id, fixedOnly, textState);
+    while (size < target)
+        size += small     ? AddSmall(d, r, ++id)
+                : typical ? AddTypical(d, r, ++id, textState)
+                          : AddOne(d, r, ++id, fixedOnly, textState);
     if (!d.FileOut(out)) {
         std::fprintf(stderr, "make_drawing: cannot write %s\n", out.c_str());
         return 1;

@@ -20,6 +20,14 @@ inline bool InkedNear(const QImage& img, double x, double y, int r = 1)
     return false;
 }
 
+inline std::size_t InkCount(const QImage& img)
+{
+    std::size_t n = 0;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x) n += Inked(img.pixel(x, y));
+    return n;
+}
+
 // Intersection over union of the inked pixels of two images of one size,
 // each pixel's ink grown by `grow` pixels (antialiasing spreads ink
 // differently in different renderers); 1 when neither has ink.
