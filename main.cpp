@@ -14,6 +14,8 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName("q6viewer");
+    QApplication::setWindowIcon(ApplicationIcon());
+    QGuiApplication::setDesktopFileName("q6viewer");
 
     // The toolkit's own texts (dialog buttons, captions) in the user's language.
     QTranslator qtTexts;

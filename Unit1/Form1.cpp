@@ -22,6 +22,12 @@
 
 TForm1* Form1 = nullptr;
 
+QIcon ApplicationIcon()
+{
+    Q_INIT_RESOURCE(icons);
+    return QIcon::fromTheme("q6viewer", QIcon(":/icons/q6viewer.svg"));
+}
+
 namespace {
 
 const char* const kCaption = "Q6データを開くテスト";
@@ -146,6 +152,7 @@ private:
 TForm1::TForm1(TDialogs& dialogs, QWidget* parent) : QWidget(parent), dialogs_(dialogs)
 {
     setWindowTitle(QString::fromUtf8(kCaption));
+    setWindowIcon(ApplicationIcon());
     resize(640, 480);
     setAcceptDrops(true);
 

@@ -2,6 +2,7 @@
 // report of the open drawing below them.
 #pragma once
 
+#include <QIcon>
 #include <QWidget>
 #include <memory>
 
@@ -69,6 +70,10 @@ private:
     TFindBox* findBox_ = nullptr;
     std::unique_ptr<TQ6Data> Q6;
 };
+
+// The program's icon: the installed one when the theme has it, else the
+// program's own copy. Every window of the program shows it.
+QIcon ApplicationIcon();
 
 // The program's main window.
 extern TForm1* Form1;

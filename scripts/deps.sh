@@ -6,7 +6,7 @@ set -euo pipefail
 PACKAGES=(
   g++ cmake ninja-build pkg-config
   googletest libgtest-dev libbenchmark-dev
-  qt6-base-dev libgl-dev qt6-translations-l10n
+  qt6-base-dev libgl-dev qt6-translations-l10n libqt6svg6
   nlohmann-json3-dev
   fonts-ipafont-gothic
   librsvg2-bin poppler-utils libxml2-utils

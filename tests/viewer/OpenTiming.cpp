@@ -1,7 +1,10 @@
 // q6viewer_timing FILE...: on the real window, for each FILE in turn, the time
 // from a click on 参照 to the report painted on the screen, the same work
 // without the window (load, report text), the time to scroll to the middle
-// and to the end and repaint, and the peak memory of the process.
+// and to the end and repaint, the report's search (Ctrl+F) for a text that is
+// not there (the whole report, twice: to the end and round from the start),
+// for the last line from the first and for the first line from the last, and
+// the peak memory of the process.
 #include <sys/resource.h>
 
 #include <QApplication>
@@ -12,6 +15,7 @@
 #include <QWindow>
 #include <cstdio>
 #include <string>
+#include <utility>
 
 #include "Q6Unit/Q6Data.h"
 #include "Unit1/Flows.h"
@@ -113,6 +117,25 @@ int main(int argc, char** argv)
             Show(form);
         }
         const double stepMs = Ms(t) / 100;
+        TMemo& memo = *form.Memo1;
+        const qsizetype lastLine = memo.LineCount() - 1;
+        auto timeFind = [&](const QString& text, bool backward, TTextPos from) {
+            memo.Select(from, from);
+            QElapsedTimer f;
+            f.start();
+            const TMemo::FindResult r = memo.Find(text, backward);
+            Show(form);
+            return std::pair<double, bool>(Ms(f), r != TMemo::FindResult::NotFound);
+        };
+        const auto missing = timeFind(QString::fromUtf8("どこにも無い"), false, TTextPos{0, 0});
+        const auto missingBack = timeFind(QString::fromUtf8("どこにも無い"), true, TTextPos{lastLine, 0});
+        const auto toLast = timeFind(memo.Line(lastLine), false, TTextPos{0, 0});
+        const auto toFirst = timeFind(memo.Line(0), true, TTextPos{lastLine, 0});
+        std::printf("  search: missing %.0f ms, missing backward %.0f ms, last line from the start %.0f ms (%s), "
+                    "first line from the end %.0f ms (%s)\n",
+                    missing.first, missingBack.first, toLast.first, toLast.second ? "found" : "NOT FOUND",
+                    toFirst.first, toFirst.second ? "found" : "NOT FOUND");
+
         std::printf("  click to shown %.0f ms (memo %lld lines); scroll to middle %.1f ms, to end %.1f ms, "
                     "3-line step %.2f ms; peak memory %ld MiB\n",
                     openMs, static_cast<long long>(form.Memo1->LineCount()), middleMs, endMs, stepMs, PeakMiB());

@@ -753,6 +753,21 @@ private slots:
         QVERIFY(!form_->Memo1->viewport()->acceptDrops());
     }
 
+    // The window shows the program's icon, drawn from its SVG.
+    void windowHasTheProgramIcon()
+    {
+        const QIcon icon = form_->windowIcon();
+        QVERIFY(!icon.isNull());
+        const QImage img = icon.pixmap(QSize(48, 48)).toImage();
+        QVERIFY(!img.isNull());
+        QCOMPARE(img.size(), QSize(48, 48));
+        // Not one flat colour: the sheet and its lines are there.
+        QSet<QRgb> colours;
+        for (int y = 0; y < img.height(); y += 3)
+            for (int x = 0; x < img.width(); x += 3) colours.insert(img.pixel(x, y));
+        QVERIFY(colours.size() > 4);
+    }
+
     // 保存するぜ！ keeps its own font size, so its text fits the button's 80
     // pixels whatever the desktop's font; the other controls keep theirs.
     void saveButtonTextFitsAtDesktopFontSizes_data()
