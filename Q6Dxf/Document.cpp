@@ -121,7 +121,7 @@ Document::Document(TagWriter& w, const DocumentOptions& o) : w_(w), layers_(o.la
         w_.Real(50, 0.0);
         w_.Int(71, 0);
         w_.Real(42, 2.5);
-        w_.Raw(3, "txt");
+        w_.Text(3, o.textFont);
         w_.Raw(4, "");
     });
     table("VIEW", 0, [](std::uint64_t) {});

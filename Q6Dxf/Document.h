@@ -33,6 +33,8 @@ struct DocumentOptions {
     Extent extent;
     // Comment lines (group 999) at the top of the file: what was assumed.
     std::vector<std::string> comments;
+    // The font file of the text style that every TEXT uses.
+    std::string textFont = "txt";
 };
 
 // Attributes every entity carries: its layer (index into the layer list) and,

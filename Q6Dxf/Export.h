@@ -45,7 +45,14 @@ struct ExportStats {
 // the active assumptions and the scene's summary.
 std::vector<std::string> ExportComments(const q6draw::Scene& scene);
 
+struct ExportOptions {
+    // The font file named by the text style of every TEXT. Readers that lack
+    // it substitute one of theirs; LibreCAD's "unicode" holds the Japanese
+    // characters, AutoCAD's "txt" does not.
+    std::string textFont = "txt";
+};
+
 // Writes the whole scene as one DXF drawing. False when the sink failed.
-bool ExportDxf(const q6draw::Scene& scene, Sink& sink, ExportStats* stats = nullptr);
+bool ExportDxf(const q6draw::Scene& scene, Sink& sink, ExportStats* stats = nullptr, const ExportOptions& options = {});
 
 }  // namespace q6dxf

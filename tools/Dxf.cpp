@@ -17,7 +17,7 @@ namespace {
 std::string DxfHelp()
 {
     std::string h =
-        "Usage: q6tool dxf FILE OUT.dxf [--assume KEY=VALUE]...\n"
+        "Usage: q6tool dxf FILE OUT.dxf [--assume KEY=VALUE]... [--text-font NAME]\n"
         "\n"
         "Writes the drawing FILE as a DXF drawing (R2007, AC1021; texts in UTF-8) to OUT.dxf,\n"
         "which is replaced only once it is complete. What is drawn, and how, is the same as\n"
@@ -31,6 +31,9 @@ std::string DxfHelp()
         "closed LWPOLYLINE frame with two LINE diagonals; groups nothing. Each entity is on a\n"
         "layer named by its kind (\"line\", \"text with style\", ...). With colour=bgr or\n"
         "colour=rgb every entity takes its colour as a true colour.\n"
+        "\n"
+        "--text-font NAME names the font file of the one text style (default \"txt\"); readers\n"
+        "without it substitute their own. LibreCAD shows Japanese with \"unicode\".\n"
         "\n"
         "Assumptions (KEY=VALUE, default first):\n";
     for (const auto& k : q6draw::Assumptions::Keys()) {
@@ -66,6 +69,7 @@ int DxfCommand(const std::vector<std::string>& args)
 {
     std::vector<std::string> files;
     q6draw::Assumptions assumed;
+    q6dxf::ExportOptions options;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--help" || a == "-h") {
@@ -78,6 +82,11 @@ int DxfCommand(const std::vector<std::string>& args)
             kv = args[++i];
         } else if (a.rfind("--assume=", 0) == 0) {
             kv = a.substr(9);
+        } else if (a == "--text-font" || a.rfind("--text-font=", 0) == 0) {
+            if (a == "--text-font" && i + 1 == args.size()) return DxfUsage("--text-font needs a name");
+            options.textFont = a == "--text-font" ? args[++i] : a.substr(12);
+            if (options.textFont.empty()) return DxfUsage("--text-font needs a name");
+            continue;
         } else if (a.size() > 1 && a[0] == '-') {
             return DxfUsage("unknown option " + a);
         } else {
@@ -107,7 +116,7 @@ int DxfCommand(const std::vector<std::string>& args)
         out,
         [&](int fd) {
             q6dxf::FdSink sink(fd);
-            const bool written = q6dxf::ExportDxf(scene, sink, &stats);
+            const bool written = q6dxf::ExportDxf(scene, sink, &stats, options);
             if (!written) errno = sink.Errno();
             return written;
         },
