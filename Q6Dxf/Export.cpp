@@ -203,6 +203,15 @@ void EmitItem(const q6draw::Scene& scene, const q6draw::Item& it, const EntityAt
 
 }  // namespace
 
+bool ValidStyleName(std::string_view name)
+{
+    if (name.empty() || name.size() > 255) return false;
+    for (char c : name)
+        if (static_cast<unsigned char>(c) < 0x20 || std::string_view("<>/\\\":;?*|=`").find(c) != std::string_view::npos)
+            return false;
+    return true;
+}
+
 std::vector<std::string> ExportComments(const q6draw::Scene& scene)
 {
     std::vector<std::string> c{"q6tool dxf: DXF R2007 (AC1021), texts in UTF-8",
@@ -240,7 +249,7 @@ bool ExportDxf(const q6draw::Scene& scene, Sink& sink, ExportStats* stats, const
     const q6draw::Box& e = scene.Extent();
     if (!e.empty) o.extent = {e.x0, flipY ? -e.y1 : e.y0, e.x1, flipY ? -e.y0 : e.y1, true};
     o.comments = ExportComments(scene);
-    o.textFont = options.textFont;
+    if (!options.textFont.empty()) o.textStyle = o.textFont = options.textFont;
 
     TagWriter w(sink);
     Document doc(w, o);

@@ -46,11 +46,18 @@ struct ExportStats {
 std::vector<std::string> ExportComments(const q6draw::Scene& scene);
 
 struct ExportOptions {
-    // The font file named by the text style of every TEXT. Readers that lack
-    // it substitute one of theirs; LibreCAD's "unicode" holds the Japanese
-    // characters, AutoCAD's "txt" does not.
-    std::string textFont = "txt";
+    // When not empty: the name of the one text style, which every TEXT uses,
+    // and of its font file (otherwise the style "Standard" with the font
+    // "txt"). Readers that lack the font substitute one of theirs. LibreCAD
+    // takes the font by the style's name: "kst32b" and "unicode" hold the
+    // Japanese characters there.
+    std::string textFont;
 };
+
+// Whether `name` may name a text style: not empty, at most 255 bytes, none
+// of the characters that DXF refuses in table names (<>/\":;?*|=`) and no
+// control character.
+bool ValidStyleName(std::string_view name);
 
 // Writes the whole scene as one DXF drawing. False when the sink failed.
 bool ExportDxf(const q6draw::Scene& scene, Sink& sink, ExportStats* stats = nullptr, const ExportOptions& options = {});

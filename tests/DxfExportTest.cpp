@@ -423,9 +423,14 @@ TEST_F(DxfExport, ColourAssumptionGivesTrueColours)
     EXPECT_EQ(bgr["entities"][3]["true_color"], 0xFF0000);
     EXPECT_NE(rgb["comments"].dump().find("colour=rgb (changed)"), std::string::npos);
     EXPECT_EQ(rgb["styles"]["Standard"], "txt");
-    const json font = ExportAndCheck(kSample, "--text-font unicode");
+    const json font = ExportAndCheck(kSample, "--text-font kst32b");
     ASSERT_TRUE(font.is_object());
-    EXPECT_EQ(font["styles"]["Standard"], "unicode");
+    EXPECT_EQ(font["styles"]["kst32b"], "kst32b");
+    for (const json& e : font["entities"]) {
+        if (e["type"] == "TEXT") {
+            EXPECT_EQ(e["style"], "kst32b");
+        }
+    }
 }
 
 TEST_F(DxfExport, ExitStatusAndOutputFile)
@@ -448,6 +453,7 @@ TEST_F(DxfExport, ExitStatusAndOutputFile)
         {"dxf '" + kSample + "' '" + out + "' --frobnicate", 2},
         {"dxf '" + kSample + "' '" + out + "' --text-font", 2},
         {"dxf '" + kSample + "' '" + out + "' --text-font=", 2},
+        {"dxf '" + kSample + "' '" + out + "' --text-font 'a/b'", 2},
         {"dxf '" + bad + "' '" + out + "'", 1},
         {"dxf '" + PathOf("missing.q6") + "' '" + out + "'", 1},
         {"dxf '" + kSample + "' '" + PathOf("no/such/dir/x.dxf") + "'", 1},

@@ -32,8 +32,9 @@ std::string DxfHelp()
         "layer named by its kind (\"line\", \"text with style\", ...). With colour=bgr or\n"
         "colour=rgb every entity takes its colour as a true colour.\n"
         "\n"
-        "--text-font NAME names the font file of the one text style (default \"txt\"); readers\n"
-        "without it substitute their own. LibreCAD shows Japanese with \"unicode\".\n"
+        "--text-font NAME names the one text style and its font file NAME (default: the style\n"
+        "\"Standard\" with the font \"txt\"); readers without the font substitute their own.\n"
+        "LibreCAD takes the font by the style's name: --text-font kst32b shows Japanese there.\n"
         "\n"
         "Assumptions (KEY=VALUE, default first):\n";
     for (const auto& k : q6draw::Assumptions::Keys()) {
@@ -85,7 +86,9 @@ int DxfCommand(const std::vector<std::string>& args)
         } else if (a == "--text-font" || a.rfind("--text-font=", 0) == 0) {
             if (a == "--text-font" && i + 1 == args.size()) return DxfUsage("--text-font needs a name");
             options.textFont = a == "--text-font" ? args[++i] : a.substr(12);
-            if (options.textFont.empty()) return DxfUsage("--text-font needs a name");
+            if (!q6dxf::ValidStyleName(options.textFont))
+                return DxfUsage("--text-font takes a name of 1 to 255 bytes without control characters or any of "
+                                "<>/\\\":;?*|=`");
             continue;
         } else if (a.size() > 1 && a[0] == '-') {
             return DxfUsage("unknown option " + a);

@@ -58,6 +58,7 @@ def describe(e):
         d["rotation"] = e.dxf.rotation
         d["raw"] = e.dxf.text
         d["text"] = caret_decode(e.dxf.text)
+        d["style"] = e.dxf.style
     return d
 
 
