@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Exports a drawing as DXF, opens it in LibreCAD (Debian's librecad, a DXF
 # reader we did not write) under a virtual X display and saves the screen;
-# also prints the DXF through LibreCAD's own dxf2pdf to OUT.pdf.
+# also prints the DXF, fitted to the page, through LibreCAD's own dxf2pdf and
+# rasterises that print to OUT-print.png (pdftoppm).
 #   scripts/librecad_screenshot.sh [OUT.png [DRAWING]]
 # Defaults: docs/librecad-sample.png and samples/sample.q6. Needs a build of
 # q6tool and grab_screen (build/bin/) and installs librecad when missing.
@@ -33,5 +34,5 @@ xvfb-run -a -s "-screen 0 1280x800x24" bash -c '
   exit "$status"
 ' screenshot "$work/drawing.dxf" "$grab" "$out"
 (cd "$work" && xvfb-run -a librecad dxf2pdf -a drawing.dxf >/dev/null 2>&1)
-cp "$work/drawing.pdf" "${out%.png}.pdf"
-echo "Saved $out and ${out%.png}.pdf"
+pdftoppm -r 70 -png -singlefile "$work/drawing.pdf" "${out%.png}-print"
+echo "Saved $out and ${out%.png}-print.png"
