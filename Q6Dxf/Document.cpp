@@ -16,7 +16,8 @@ constexpr std::uint64_t kFixedHandles = kTables + 1 + 3 + 1 + 1 + 1 + 1 + 2 + 4 
 
 }  // namespace
 
-Document::Document(TagWriter& w, const DocumentOptions& o) : w_(w), layers_(o.layers), announced_(o.entities)
+Document::Document(TagWriter& w, const DocumentOptions& o)
+    : w_(w), layers_(o.layers), textStyle_(o.textStyle), announced_(o.entities)
 {
     nextHandle_ = 1;
     firstEntity_ = 1 + kFixedHandles + layers_.size();
@@ -115,13 +116,13 @@ Document::Document(TagWriter& w, const DocumentOptions& o) : w_(w), layers_(o.la
         for (const std::string& name : layers_) layer(name);
     });
     table("STYLE", 1, [&](std::uint64_t t) {
-        record("STYLE", t, "AcDbTextStyleTableRecord", "Standard");
+        record("STYLE", t, "AcDbTextStyleTableRecord", textStyle_);
         w_.Real(40, 0.0);
         w_.Real(41, 1.0);
         w_.Real(50, 0.0);
         w_.Int(71, 0);
         w_.Real(42, 2.5);
-        w_.Raw(3, "txt");
+        w_.Text(3, o.textFont);
         w_.Raw(4, "");
     });
     table("VIEW", 0, [](std::uint64_t) {});
@@ -257,7 +258,7 @@ void Document::Text(const EntityAttr& a, double x, double y, double height, doub
     w_.Real(40, height);
     w_.Text(1, utf8);
     if (rotationDeg != 0) w_.Real(50, rotationDeg);
-    w_.Raw(7, "Standard");
+    w_.Text(7, textStyle_);
     w_.Raw(100, "AcDbText");
 }
 

@@ -33,6 +33,9 @@ struct DocumentOptions {
     Extent extent;
     // Comment lines (group 999) at the top of the file: what was assumed.
     std::vector<std::string> comments;
+    // The one text style, which every TEXT uses, and its font file.
+    std::string textStyle = "Standard";
+    std::string textFont = "txt";
 };
 
 // Attributes every entity carries: its layer (index into the layer list) and,
@@ -77,6 +80,7 @@ private:
 
     TagWriter& w_;
     std::vector<std::string> layers_;
+    std::string textStyle_;
     std::uint64_t nextHandle_ = 0;
     std::uint64_t firstEntity_ = 0;
     std::uint64_t announced_ = 0;

@@ -203,16 +203,27 @@ void EmitItem(const q6draw::Scene& scene, const q6draw::Item& it, const EntityAt
 
 }  // namespace
 
+bool ValidStyleName(std::string_view name)
+{
+    if (name.empty() || name.size() > 255) return false;
+    for (char c : name)
+        if (static_cast<unsigned char>(c) < 0x20 || std::string_view("<>/\\\":;?*|=`").find(c) != std::string_view::npos)
+            return false;
+    return true;
+}
+
 std::vector<std::string> ExportComments(const q6draw::Scene& scene)
 {
     std::vector<std::string> c{"q6tool dxf: DXF R2007 (AC1021), texts in UTF-8",
                                "Assumed (q6tool dxf --assume KEY=VALUE changes them):"};
     for (std::string& l : scene.Assumed().Describe()) c.push_back("  " + l);
+    c.emplace_back("In DXF: a point is a POINT entity; each entity is on a layer named by its kind; Y is up "
+                   "(y=down negates every Y); no unit is stated ($INSUNITS 0).");
     for (std::string& l : scene.SummaryLines()) c.push_back(std::move(l));
     return c;
 }
 
-bool ExportDxf(const q6draw::Scene& scene, Sink& sink, ExportStats* stats)
+bool ExportDxf(const q6draw::Scene& scene, Sink& sink, ExportStats* stats, const ExportOptions& options)
 {
     const bool flipY = scene.Assumed().y == q6draw::Assumptions::YAxis::Down;
     const bool colour = scene.Assumed().colour != q6draw::Assumptions::Colour::None;
@@ -238,6 +249,7 @@ bool ExportDxf(const q6draw::Scene& scene, Sink& sink, ExportStats* stats)
     const q6draw::Box& e = scene.Extent();
     if (!e.empty) o.extent = {e.x0, flipY ? -e.y1 : e.y0, e.x1, flipY ? -e.y0 : e.y1, true};
     o.comments = ExportComments(scene);
+    if (!options.textFont.empty()) o.textStyle = o.textFont = options.textFont;
 
     TagWriter w(sink);
     Document doc(w, o);

@@ -45,7 +45,21 @@ struct ExportStats {
 // the active assumptions and the scene's summary.
 std::vector<std::string> ExportComments(const q6draw::Scene& scene);
 
+struct ExportOptions {
+    // When not empty: the name of the one text style, which every TEXT uses,
+    // and of its font file (otherwise the style "Standard" with the font
+    // "txt"). Readers that lack the font substitute one of theirs. LibreCAD
+    // takes the font by the style's name: "kst32b" and "unicode" hold the
+    // Japanese characters there.
+    std::string textFont;
+};
+
+// Whether `name` may name a text style: not empty, at most 255 bytes, none
+// of the characters that DXF refuses in table names (<>/\":;?*|=`) and no
+// control character.
+bool ValidStyleName(std::string_view name);
+
 // Writes the whole scene as one DXF drawing. False when the sink failed.
-bool ExportDxf(const q6draw::Scene& scene, Sink& sink, ExportStats* stats = nullptr);
+bool ExportDxf(const q6draw::Scene& scene, Sink& sink, ExportStats* stats = nullptr, const ExportOptions& options = {});
 
 }  // namespace q6dxf

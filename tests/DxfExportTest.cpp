@@ -274,7 +274,9 @@ protected:
         q6draw::Assumptions a;
         std::istringstream words(assume);
         for (std::string w; words >> w;)
-            if (w != "--assume") {
+            if (w == "--text-font") {
+                words >> w;
+            } else if (w != "--assume") {
                 EXPECT_EQ(a.Set(w.rfind("--assume=", 0) == 0 ? w.substr(9) : w), "");
             }
         const q6draw::Scene scene = q6draw::Scene::Build(d, a);
@@ -420,6 +422,15 @@ TEST_F(DxfExport, ColourAssumptionGivesTrueColours)
     EXPECT_EQ(rgb["entities"][3]["true_color"], 0x0000FF);
     EXPECT_EQ(bgr["entities"][3]["true_color"], 0xFF0000);
     EXPECT_NE(rgb["comments"].dump().find("colour=rgb (changed)"), std::string::npos);
+    EXPECT_EQ(rgb["styles"]["Standard"], "txt");
+    const json font = ExportAndCheck(kSample, "--text-font kst32b");
+    ASSERT_TRUE(font.is_object());
+    EXPECT_EQ(font["styles"]["kst32b"], "kst32b");
+    for (const json& e : font["entities"]) {
+        if (e["type"] == "TEXT") {
+            EXPECT_EQ(e["style"], "kst32b");
+        }
+    }
 }
 
 TEST_F(DxfExport, ExitStatusAndOutputFile)
@@ -440,6 +451,9 @@ TEST_F(DxfExport, ExitStatusAndOutputFile)
         {"dxf '" + kSample + "' '" + out + "' --assume nokey=1", 2},
         {"dxf '" + kSample + "' '" + out + "' --assume y=sideways", 2},
         {"dxf '" + kSample + "' '" + out + "' --frobnicate", 2},
+        {"dxf '" + kSample + "' '" + out + "' --text-font", 2},
+        {"dxf '" + kSample + "' '" + out + "' --text-font=", 2},
+        {"dxf '" + kSample + "' '" + out + "' --text-font 'a/b'", 2},
         {"dxf '" + bad + "' '" + out + "'", 1},
         {"dxf '" + PathOf("missing.q6") + "' '" + out + "'", 1},
         {"dxf '" + kSample + "' '" + PathOf("no/such/dir/x.dxf") + "'", 1},

@@ -17,7 +17,7 @@ namespace {
 std::string DxfHelp()
 {
     std::string h =
-        "Usage: q6tool dxf FILE OUT.dxf [--assume KEY=VALUE]...\n"
+        "Usage: q6tool dxf FILE OUT.dxf [--assume KEY=VALUE]... [--text-font NAME]\n"
         "\n"
         "Writes the drawing FILE as a DXF drawing (R2007, AC1021; texts in UTF-8) to OUT.dxf,\n"
         "which is replaced only once it is complete. What is drawn, and how, is the same as\n"
@@ -31,6 +31,10 @@ std::string DxfHelp()
         "closed LWPOLYLINE frame with two LINE diagonals; groups nothing. Each entity is on a\n"
         "layer named by its kind (\"line\", \"text with style\", ...). With colour=bgr or\n"
         "colour=rgb every entity takes its colour as a true colour.\n"
+        "\n"
+        "--text-font NAME names the one text style and its font file NAME (default: the style\n"
+        "\"Standard\" with the font \"txt\"); readers without the font substitute their own.\n"
+        "LibreCAD takes the font by the style's name: --text-font kst32b shows Japanese there.\n"
         "\n"
         "Assumptions (KEY=VALUE, default first):\n";
     for (const auto& k : q6draw::Assumptions::Keys()) {
@@ -66,6 +70,7 @@ int DxfCommand(const std::vector<std::string>& args)
 {
     std::vector<std::string> files;
     q6draw::Assumptions assumed;
+    q6dxf::ExportOptions options;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--help" || a == "-h") {
@@ -78,6 +83,13 @@ int DxfCommand(const std::vector<std::string>& args)
             kv = args[++i];
         } else if (a.rfind("--assume=", 0) == 0) {
             kv = a.substr(9);
+        } else if (a == "--text-font" || a.rfind("--text-font=", 0) == 0) {
+            if (a == "--text-font" && i + 1 == args.size()) return DxfUsage("--text-font needs a name");
+            options.textFont = a == "--text-font" ? args[++i] : a.substr(12);
+            if (!q6dxf::ValidStyleName(options.textFont))
+                return DxfUsage("--text-font takes a name of 1 to 255 bytes without control characters or any of "
+                                "<>/\\\":;?*|=`");
+            continue;
         } else if (a.size() > 1 && a[0] == '-') {
             return DxfUsage("unknown option " + a);
         } else {
@@ -107,7 +119,7 @@ int DxfCommand(const std::vector<std::string>& args)
         out,
         [&](int fd) {
             q6dxf::FdSink sink(fd);
-            const bool written = q6dxf::ExportDxf(scene, sink, &stats);
+            const bool written = q6dxf::ExportDxf(scene, sink, &stats, options);
             if (!written) errno = sink.Errno();
             return written;
         },

@@ -58,6 +58,7 @@ def describe(e):
         d["rotation"] = e.dxf.rotation
         d["raw"] = e.dxf.text
         d["text"] = caret_decode(e.dxf.text)
+        d["style"] = e.dxf.style
     return d
 
 
@@ -72,6 +73,7 @@ def main():
         "errors": [f"{e.code}: {e.message}" for e in auditor.errors],
         "fixes": [f"{e.code}: {e.message}" for e in auditor.fixes],
         "layers": [layer.dxf.name for layer in doc.layers],
+        "styles": {style.dxf.name: style.dxf.font for style in doc.styles},
         "entities": [describe(e) for e in doc.modelspace()],
     }
     with open(sys.argv[1], encoding="utf-8", errors="replace") as f:
