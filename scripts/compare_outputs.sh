@@ -37,7 +37,9 @@ git archive "$rev" | tar -x -C "$work/old-src"
   ninja -C "$build" q6tool make_drawing make_random_docs >/dev/null
 )
 old=$work/old-build/bin/q6tool
-new=$root/$build/bin/q6tool
+# A copy, so that a rebuild during the comparison does not change it.
+cp "$build/bin/q6tool" "$work/q6tool-new"
+new=$work/q6tool-new
 
 inputs=$work/inputs
 rm -rf "$inputs"
