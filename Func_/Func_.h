@@ -57,6 +57,10 @@ std::string FloatStr(double value);
 // Appending forms used where speed matters (the report, the writer).
 void AppendInt(std::string& out, std::int64_t value);
 void AppendFloat(std::string& out, double value);
+// FloatStr's text written at `out`, which must have kFloatTextRoom bytes of
+// room (more than the text takes); returns the end of the text.
+inline constexpr std::size_t kFloatTextRoom = 48;
+char* WriteFloat(char* out, double value);
 // Appends the code page 932 bytes of `text` (all of it, NUL characters included).
 void AppendAnsi(std::string& out, std::string_view text);
 // Appends the UTF-8 text of code page 932 bytes, stopping at the first zero byte.

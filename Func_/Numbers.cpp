@@ -162,7 +162,7 @@ namespace {
 
 // Room for the longest text ("-1.23456789012345E-308") and for the blocks of
 // 16 digits copied at once.
-constexpr int kFloatBuf = 48;
+constexpr int kFloatBuf = static_cast<int>(kFloatTextRoom);
 
 // The text of a finite, non-zero value into buf (kFloatBuf bytes); returns
 // its end.
@@ -234,22 +234,28 @@ char* FormatFloat(double value, char* buf)
 
 }  // namespace
 
-void AppendFloat(std::string& out, double value)
+char* WriteFloat(char* out, double value)
 {
     if (std::isnan(value)) {
-        out += "NAN";
-        return;
+        std::memcpy(out, "NAN", 3);
+        return out + 3;
     }
     if (std::isinf(value)) {
-        out += value < 0 ? "-INF" : "INF";
-        return;
+        if (value < 0) *out++ = '-';
+        std::memcpy(out, "INF", 3);
+        return out + 3;
     }
     if (value == 0) {  // negative zero included
-        out += '0';
-        return;
+        *out = '0';
+        return out + 1;
     }
+    return FormatFloat(value, out);
+}
+
+void AppendFloat(std::string& out, double value)
+{
     char buf[kFloatBuf];
-    out.append(buf, static_cast<std::size_t>(FormatFloat(value, buf) - buf));
+    out.append(buf, static_cast<std::size_t>(WriteFloat(buf, value) - buf));
 }
 
 std::string FloatStr(double value)

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <bit>
+#include <charconv>
+#include <cstring>
 #include <cstdint>
 
 #include "Func_/Func_.h"
@@ -14,41 +16,86 @@ namespace {
 // 90.0000000000001, as drawings have always been listed.
 const double kDegree = std::bit_cast<double>(std::uint64_t{0x3F91DF46A2529D34});
 
+// Writes the lines of the report straight into a text buffer, through a
+// pointer: each piece makes sure of its room first, then is written without
+// further checks. Emit decides what becomes of a line: kPerLine hands each
+// line on its own to emit and reuses the buffer; otherwise lines stay in the
+// buffer, each followed by "\n", and (kBlocks) go to emit in blocks of about
+// 1 MiB that end at a line's end.
 template <class Emit>
 class Lines {
 public:
-    explicit Lines(Emit& emit) : emit_(emit) { l_.reserve(256); }
+    Lines(Emit& emit, std::string& buf) : emit_(emit), s_(buf), base_(buf.size())
+    {
+        Grow(256);
+        line_ = p_;
+    }
 
     Lines& operator<<(std::string_view s)
     {
-        l_ += s;
+        Need(s.size());
+        std::memcpy(p_, s.data(), s.size());
+        p_ += s.size();
         return *this;
     }
-    Lines& operator<<(const std::string& s)
+    Lines& operator<<(const std::string& s) { return *this << std::string_view(s); }
+    // Literals: their length is known here, and so is the copy's.
+    template <std::size_t N>
+    Lines& operator<<(const char (&s)[N])
     {
-        l_ += s;
-        return *this;
-    }
-    Lines& operator<<(const char* s)
-    {
-        l_ += s;
+        Need(N);
+        std::memcpy(p_, s, N - 1);
+        p_ += N - 1;
         return *this;
     }
     void End()
     {
-        emit_(std::string_view(l_));
-        l_.clear();
+        if constexpr (Emit::kPerLine) {
+            emit_(std::string_view(line_, static_cast<std::size_t>(p_ - line_)));
+            p_ = line_;
+        } else {
+            Need(1);
+            *p_++ = '\n';
+            ++lines_;
+            if constexpr (Emit::kBlocks) {
+                if (static_cast<std::size_t>(p_ - line_) >= kBlock) {
+                    emit_(std::string_view(line_, static_cast<std::size_t>(p_ - line_)));
+                    p_ = line_;
+                }
+            }
+        }
     }
+    // The buffer holds exactly what was written (kPerLine: nothing; kBlocks:
+    // the last block, handed on).
+    void Finish()
+    {
+        if constexpr (Emit::kBlocks) {
+            if (p_ != line_) emit_(std::string_view(line_, static_cast<std::size_t>(p_ - line_)));
+            p_ = line_;
+        }
+        s_.resize(static_cast<std::size_t>(Emit::kPerLine || Emit::kBlocks ? line_ - s_.data() : p_ - s_.data()));
+    }
+    std::size_t Count() const { return lines_; }
+
     Lines& dec(std::int64_t v)
     {
-        AppendInt(l_, v);
+        Need(24);
+        if (v >= 0 && v < 10) {  // most numbers of the report are small
+            *p_++ = static_cast<char>('0' + v);
+        } else if (v >= 10 && v < 100) {
+            std::memcpy(p_, kPairs + 2 * v, 2);
+            p_ += 2;
+        } else {
+            p_ = std::to_chars(p_, p_ + 24, v).ptr;
+        }
         return *this;
     }
     // A Cardinal printed by dec shows as the signed value with the same bits.
     Lines& decCard(std::uint32_t v) { return dec(static_cast<std::int32_t>(v)); }
     Lines& real(double v)
     {
-        AppendFloat(l_, v);
+        Need(kFloatTextRoom);
+        p_ = WriteFloat(p_, v);
         return *this;
     }
     Lines& deg(double v) { return real(v / kDegree); }
@@ -56,20 +103,47 @@ public:
     Lines& hex(std::uint32_t v, int digits)
     {
         static constexpr char kHex[] = "0123456789ABCDEF";
-        char buf[8];
-        int n = 0;
-        do {
-            buf[n++] = kHex[v & 0xF];
+        Need(16);
+        const int own = v ? (35 - std::countl_zero(v)) / 4 : 1;  // the digits v needs
+        const int n = std::max(own, digits);
+        for (int i = n - 1; i >= 0; --i) {  // zeros in front, up to `digits`
+            p_[i] = kHex[v & 0xF];
             v >>= 4;
-        } while (v);
-        for (int i = n; i < digits; ++i) l_ += '0';
-        while (n) l_ += buf[--n];
+        }
+        p_ += n;
         return *this;
     }
 
 private:
+    static constexpr std::size_t kBlock = 1u << 20;
+    static constexpr char kPairs[] =
+        "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+        "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+        "8081828384858687888990919293949596979899";
+
+    void Need(std::size_t n)
+    {
+        if (static_cast<std::size_t>(end_ - p_) < n) Grow(n);
+    }
+    // Makes room for n more bytes; the buffer grows by 1 MiB or more at a
+    // time, and the string's own growth keeps the copies few.
+    void Grow(std::size_t n)
+    {
+        const std::size_t used = p_ ? static_cast<std::size_t>(p_ - s_.data()) : base_;
+        const std::size_t line = line_ ? static_cast<std::size_t>(line_ - s_.data()) : base_;
+        s_.resize(used + n + (Emit::kPerLine ? 256 : kBlock));
+        p_ = s_.data() + used;
+        line_ = s_.data() + line;
+        end_ = s_.data() + s_.size();
+    }
+
     Emit& emit_;
-    std::string l_;
+    std::string& s_;
+    std::size_t base_;
+    char* p_ = nullptr;
+    char* end_ = nullptr;
+    char* line_ = nullptr;  // kPerLine: where the current line begins; kBlocks: where the block begins
+    std::size_t lines_ = 0;
 };
 
 template <class Emit>
@@ -82,9 +156,8 @@ void TextStyleLine(Lines<Emit>& o, const TQ6TextStyle& t)
 }
 
 template <class Emit>
-void Settings(const TQ6Data& d, Emit& emit)
+void Settings(const TQ6Data& d, Lines<Emit>& o)
 {
-    Lines<Emit> o(emit);
     (o << "図面タイトル：" << d.Title).End();
 
     (o << "■レイヤ情報").End();
@@ -210,7 +283,7 @@ void Settings(const TQ6Data& d, Emit& emit)
 // ---- entities -----------------------------------------------------------------
 
 template <class Emit>
-void Header(Lines<Emit>& o, const char* text, const TQ6EntNo& e)
+void Header(Lines<Emit>& o, std::string_view text, const TQ6EntNo& e)
 {
     o << text;
     o.dec(e.INo) << " N:";
@@ -265,7 +338,7 @@ void PointLines(Lines<Emit>& o, std::int16_t cnt, const std::vector<TDPoint>& po
 
 // The first 16 and the last 16 bytes of an array (fewer when it is shorter).
 template <class Emit>
-void Dump(Lines<Emit>& o, const std::vector<std::uint8_t>& b, const char* first, const char* second)
+void Dump(Lines<Emit>& o, const std::vector<std::uint8_t>& b, std::string_view first, std::string_view second)
 {
     const std::size_t n = b.size();
     o << first;
@@ -364,9 +437,8 @@ void GroupLine(Lines<Emit>& o, const TQ6ObjectGroup& g)
 }
 
 template <class Emit>
-void Entities(const TQ6Data& d, Emit& emit)
+void Entities(const TQ6Data& d, Lines<Emit>& o)
 {
-    Lines<Emit> o(emit);
     const std::size_t n = d.EntN > 0 ? std::min<std::size_t>(static_cast<std::size_t>(d.EntN), d.Ent.Length()) : 0;
     for (std::size_t k = 0; k < n; ++k) {
         const TQ6EntNo& en = d.Ent[k];
@@ -569,7 +641,7 @@ void Entities(const TQ6Data& d, Emit& emit)
     }
 
     (o << "----------").End();
-    const std::pair<const char*, std::int32_t> counts[] = {
+    const std::pair<std::string_view, std::int32_t> counts[] = {
         {"点：", d.ptN},           {"線：", d.lnN},           {"線EX：", d.lnxN},
         {"円：", d.crN},           {"円EX：", d.crxN},        {"楕円：", d.epN},
         {"楕円EX：", d.epxN},      {"文字：", d.txN},         {"文字EX：", d.txxN},
@@ -583,46 +655,66 @@ void Entities(const TQ6Data& d, Emit& emit)
 }
 
 struct SinkEmit {
+    static constexpr bool kPerLine = true;
+    static constexpr bool kBlocks = false;
     const LineSink& sink;
     void operator()(std::string_view l) const { sink(l); }
 };
 
 struct StringEmit {
-    std::string& out;
-    std::size_t lines = 0;
-    void operator()(std::string_view l)
-    {
-        out += l;
-        out += '\n';
-        ++lines;
-    }
+    static constexpr bool kPerLine = false;
+    static constexpr bool kBlocks = false;
+    void operator()(std::string_view) const {}
 };
+
+struct BlockEmit {
+    static constexpr bool kPerLine = false;
+    static constexpr bool kBlocks = true;
+    const TextSink& sink;
+    void operator()(std::string_view b) const { sink(b); }
+};
+
+template <class Emit, class... Parts>
+std::size_t Write(const TQ6Data& doc, Emit& e, std::string& buf, Parts... parts)
+{
+    Lines<Emit> o(e, buf);
+    (parts(doc, o), ...);
+    o.Finish();
+    return o.Count();
+}
 
 }  // namespace
 
 void WriteSettingsReport(const TQ6Data& doc, const LineSink& sink)
 {
     SinkEmit e{sink};
-    Settings(doc, e);
+    std::string buf;
+    Write(doc, e, buf, Settings<SinkEmit>);
 }
 
 void WriteEntityReport(const TQ6Data& doc, const LineSink& sink)
 {
     SinkEmit e{sink};
-    Entities(doc, e);
+    std::string buf;
+    Write(doc, e, buf, Entities<SinkEmit>);
 }
 
 void WriteReport(const TQ6Data& doc, const LineSink& sink)
 {
     SinkEmit e{sink};
-    Settings(doc, e);
-    Entities(doc, e);
+    std::string buf;
+    Write(doc, e, buf, Settings<SinkEmit>, Entities<SinkEmit>);
+}
+
+std::size_t WriteReportText(const TQ6Data& doc, const TextSink& sink)
+{
+    BlockEmit e{sink};
+    std::string buf;
+    return Write(doc, e, buf, Settings<BlockEmit>, Entities<BlockEmit>);
 }
 
 std::size_t AppendReport(const TQ6Data& doc, std::string& out)
 {
-    StringEmit e{out};
-    Settings(doc, e);
-    Entities(doc, e);
-    return e.lines;
+    StringEmit e;
+    return Write(doc, e, out, Settings<StringEmit>, Entities<StringEmit>);
 }

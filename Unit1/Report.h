@@ -15,6 +15,11 @@ using LineSink = std::function<void(std::string_view line)>;
 // Hands every line of the report to `sink`, in order, without a line break.
 void WriteReport(const TQ6Data& doc, const LineSink& sink);
 
+// Hands the report to `sink` in blocks of whole lines (about 1 MiB each),
+// each line followed by "\n"; returns the number of lines.
+using TextSink = std::function<void(std::string_view text)>;
+std::size_t WriteReportText(const TQ6Data& doc, const TextSink& sink);
+
 // Appends the whole report to `out`, each line followed by "\n"; returns the
 // number of lines.
 std::size_t AppendReport(const TQ6Data& doc, std::string& out);

@@ -14,6 +14,7 @@
 #include "Payloads.h"
 #include "Q6Unit/Q6Data.h"
 #include "Unit1/Report.h"
+#include "support/RandomDoc.h"
 
 namespace {
 
@@ -456,6 +457,46 @@ TEST(Report, TextAndGroupTails)
 }
 
 // q6tool report FILE prints the whole report as UTF-8 lines, or the failure line.
+// The report's three forms give the same text: line by line, in blocks of
+// whole lines, and appended to a string that already holds text. The
+// document is large enough for several blocks and holds long texts, which
+// need more room than a line usually takes.
+TEST(Report, LinesBlocksAndStringAgree)
+{
+    TQ6Data d;
+    RandomDocOptions opt;
+    opt.entities = 9000;
+    opt.normalized = false;
+    RandomDocument(d, 99, opt);
+    d.Title = std::string(5000, 'T');
+
+    std::string lines;
+    std::size_t lineCount = 0;
+    WriteReport(d, [&](std::string_view l) {
+        EXPECT_EQ(l.find('\n'), std::string_view::npos);
+        lines += l;
+        lines += '\n';
+        ++lineCount;
+    });
+    ASSERT_GT(lines.size(), 3u << 20);
+
+    std::string blocks;
+    std::size_t blockCount = 0;
+    const std::size_t n = WriteReportText(d, [&](std::string_view b) {
+        ASSERT_FALSE(b.empty());
+        EXPECT_EQ(b.back(), '\n');
+        blocks += b;
+        ++blockCount;
+    });
+    EXPECT_EQ(n, lineCount);
+    EXPECT_GE(blockCount, 3u);
+    EXPECT_TRUE(blocks == lines);
+
+    std::string appended = "before\n";
+    EXPECT_EQ(AppendReport(d, appended), lineCount);
+    EXPECT_TRUE(appended == "before\n" + lines);
+}
+
 TEST(Report, CommandLineReport)
 {
     namespace fs = std::filesystem;

@@ -145,8 +145,11 @@ int Report(const std::string& fn)
     TQ6Data doc;
     Out out;
     if (!Open(doc, fn, out)) return 1;
-    WriteReport(doc, [&](std::string_view l) { out.Line(l); });
     out.Flush();
+    // The report in blocks of whole lines, straight to standard output.
+    WriteReportText(doc, [](std::string_view b) {
+        if (std::fwrite(b.data(), 1, b.size(), stdout) != b.size()) NoteStdoutError(errno);
+    });
     if (std::fflush(stdout) == 0) return 0;
     NoteStdoutError(errno);  // said when q6tool closes standard output
     return 1;
