@@ -29,7 +29,7 @@ for t in "${targets[@]}"; do
   echo "== fuzz_$t for ${seconds}s"
   # A finding (crash, leak, undefined behaviour, failed check, timeout,
   # out-of-memory) ends the run with a non-zero status.
-  nice -n 10 "build-fuzz/bin/fuzz_$t" "${dict[@]}" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+  LSAN_OPTIONS=suppressions=fuzz/lsan.supp nice -n 10 "build-fuzz/bin/fuzz_$t" "${dict[@]}" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
     -print_final_stats=1 -artifact_prefix="$work/findings/$t/" \
     "$work/$t" "$seeds" "fuzz/regressions/$t"
 done
