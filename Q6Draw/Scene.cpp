@@ -771,6 +771,61 @@ std::vector<std::string> Scene::SummaryLines() const
     return out;
 }
 
+// ---- texts --------------------------------------------------------------------------------
+
+std::string SafeText(std::string_view in)
+{
+    std::string out;
+    out.reserve(in.size());
+    auto put = [&](std::uint32_t c) {
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (c >> 18));
+            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    };
+    std::size_t i = 0;
+    const std::size_t n = in.size();
+    while (i < n) {
+        const auto b = static_cast<unsigned char>(in[i]);
+        std::uint32_t c = 0;
+        std::size_t len = 0;
+        if (b < 0x80) c = b, len = 1;
+        else if (b >= 0xC2 && b <= 0xDF) c = b & 0x1F, len = 2;
+        else if (b >= 0xE0 && b <= 0xEF) c = b & 0x0F, len = 3;
+        else if (b >= 0xF0 && b <= 0xF4) c = b & 0x07, len = 4;
+        bool ok = len > 0 && i + len <= n;
+        for (std::size_t k = 1; ok && k < len; ++k) {
+            const auto t = static_cast<unsigned char>(in[i + k]);
+            if ((t & 0xC0) != 0x80) ok = false;
+            c = (c << 6) | (t & 0x3F);
+        }
+        if (ok && ((len == 3 && (c < 0x800 || (c >= 0xD800 && c <= 0xDFFF))) || (len == 4 && (c < 0x10000 || c > 0x10FFFF))))
+            ok = false;
+        if (!ok) {
+            put(0xFFFD);
+            ++i;
+            continue;
+        }
+        i += len;
+        if (c < 0x20) c = 0x2400 + c;
+        else if (c == 0x7F) c = 0x2421;
+        else if (c == 0xFFFE || c == 0xFFFF) c = 0xFFFD;
+        put(c);
+    }
+    return out;
+}
+
 // ---- views ------------------------------------------------------------------------------
 
 namespace {

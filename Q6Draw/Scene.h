@@ -220,6 +220,11 @@ private:
     std::vector<std::uint32_t> counts_;  // kKindCount x kStatusCount x kReasonCount
 };
 
+// A text made safe to show: bytes that are not UTF-8 become U+FFFD, control
+// characters their pictures (U+2400 to U+2421), and characters that XML
+// cannot hold (U+FFFE, U+FFFF) U+FFFD.
+std::string SafeText(std::string_view utf8);
+
 // ---- views ------------------------------------------------------------------
 
 // A rectangle of drawing coordinates: x0 at the left, x1 at the right, y0 and

@@ -12,9 +12,9 @@
 #include <random>
 
 #include "Q6Unit/ChunkIO.h"
+#include "Q6Unit/FileReplace.h"
 #include "Q6Unit/Layout.h"
 #include "Q6Unit/Q6Data.h"
-#include "Q6Unit/ReplaceFile.h"
 
 namespace {
 
@@ -90,7 +90,9 @@ bool WriteDocument(const TQ6Data& d, std::string& buf, Flush&& flush)
     return flush(buf);
 }
 
-bool WriteAll(int fd, const std::string& buf)
+}  // namespace
+
+bool WriteAll(int fd, std::string_view buf)
 {
     std::size_t done = 0;
     while (done < buf.size()) {
@@ -100,6 +102,23 @@ bool WriteAll(int fd, const std::string& buf)
         done += static_cast<std::size_t>(r);
     }
     return true;
+}
+
+namespace {
+
+// Past a file-size limit (ulimit -f) the system sends SIGXFSZ, which by
+// default ends the program in the middle of a save and leaves its temporary
+// file behind. Ignored, the write fails with EFBIG and the save fails as on a
+// full disk. A handler that the program set itself is left alone.
+void IgnoreFileSizeSignal()
+{
+    struct sigaction old {};
+    if (::sigaction(SIGXFSZ, nullptr, &old) != 0) return;
+    if ((old.sa_flags & SA_SIGINFO) || old.sa_handler != SIG_DFL) return;
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigemptyset(&ignore.sa_mask);
+    ::sigaction(SIGXFSZ, &ignore, nullptr);
 }
 
 }  // namespace
@@ -117,6 +136,89 @@ bool TQ6Data::MemOut(std::string& out) const
     } catch (...) {
         return false;
     }
+}
+
+bool ReplaceFile(const std::string& FName, const std::function<bool(int fd)>& write)
+{
+    if (FName.empty()) return false;
+    IgnoreFileSizeSignal();
+    // Saving over a symbolic link writes the file it points to (a link whose
+    // file does not exist yet creates that file).
+    std::string target = FName;
+    struct stat st {};
+    bool exists = ::lstat(FName.c_str(), &st) == 0;
+    if (exists && S_ISLNK(st.st_mode)) {
+        if (char* real = ::realpath(FName.c_str(), nullptr)) {
+            target = real;
+            std::free(real);
+        } else {
+            char link[PATH_MAX];
+            const ssize_t k = ::readlink(FName.c_str(), link, sizeof link);
+            if (k <= 0 || static_cast<std::size_t>(k) >= sizeof link) return false;
+            const std::string to(link, static_cast<std::size_t>(k));
+            const std::size_t at = FName.rfind('/');
+            target = to[0] == '/' || at == std::string::npos ? to : FName.substr(0, at + 1) + to;
+        }
+        exists = ::stat(target.c_str(), &st) == 0;
+    }
+    if (exists && !S_ISREG(st.st_mode)) return false;
+
+    const std::size_t slash = target.rfind('/');
+    const std::string dir = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
+    std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+    // The temporary name must stay within the system's limit on a name even
+    // for a target whose own name is near it; cut at a character boundary.
+    if (base.size() > 200) {
+        std::size_t cut = 200;
+        while (cut > 0 && (static_cast<unsigned char>(base[cut]) & 0xC0) == 0x80) --cut;
+        base.resize(cut);
+    }
+
+    // An existing file is replaced only where it could have been overwritten
+    // in place: we may write to it, and no other program has it open under a
+    // lock (a load holds a shared one while it reads). The lock is held until
+    // the new file has taken its place.
+    int guard = -1;
+    if (exists) {
+        guard = ::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+        if (guard < 0) return false;
+        if (::flock(guard, LOCK_EX | LOCK_NB) != 0) {
+            ::close(guard);
+            return false;
+        }
+    }
+
+    // A new file beside the target, created exclusively and locked while it is
+    // written; it replaces the target only when every byte has reached the disk.
+    std::random_device rd;
+    std::string tmp;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        char suffix[24];
+        std::snprintf(suffix, sizeof suffix, ".%08x.tmp", static_cast<unsigned>(rd()));
+        tmp = dir + "." + base + suffix;
+        fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST) break;
+    }
+    if (fd < 0) {
+        if (guard >= 0) ::close(guard);
+        return false;
+    }
+    bool ok = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    if (ok && exists) ok = ::fchmod(fd, st.st_mode & 07777) == 0;
+    if (ok) {
+        try {
+            ok = write(fd);
+        } catch (...) {
+            ok = false;
+        }
+    }
+    if (ok) ok = ::fsync(fd) == 0;
+    if (::close(fd) != 0) ok = false;
+    if (ok) ok = ::rename(tmp.c_str(), target.c_str()) == 0;
+    if (!ok) ::unlink(tmp.c_str());
+    if (guard >= 0) ::close(guard);
+    return ok;
 }
 
 bool TQ6Data::FileOut(const std::string& FName) const

@@ -3,7 +3,8 @@
 //   make_drawing OUT.q6 SIZE_MB [--seed N] [--fixed]
 // The default mix is realistic: every kind, texts in Japanese and ASCII,
 // point lists of 2 to 200 points, images of 0 to 64 KiB. --fixed writes only
-// fixed-size entities (points, lines, circles, symbols).
+// fixed-size entities (points, lines, circles, symbols); --small the same
+// kinds, each within 10 units, scattered over the sheet.
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -35,6 +36,23 @@ void Points(Rng& r, std::vector<TDPoint>& pos, std::int16_t& cnt)
     cnt = static_cast<std::int16_t>(2 + r.Below(199));
     pos.resize(static_cast<std::size_t>(cnt));
     for (auto& p : pos) p = TDPoint{r.Coord(), r.Coord()};
+}
+
+// A small entity of fixed size (point, short line, small circle or symbol)
+// anywhere on the sheet; returns its approximate size on disk.
+std::size_t AddSmall(TQ6Data& d, Rng& r, int id)
+{
+    const int pick = r.Below(4);
+    const TDPoint at{r.Coord(), r.Coord()};
+    auto near = [&] { return TDPoint{at.X + r.Below(10000) / 1000.0, at.Y + r.Below(10000) / 1000.0}; };
+    if (pick == 0) { d.AddEntity(d.pt, d.ptN, 200120) = TQ6ObjectPoint{Obj(r, id), at}; return 35; }
+    if (pick == 1) { d.AddEntity(d.ln, d.lnN, 200220) = TQ6ObjectLine{Obj(r, id), {at, near()}}; return 51; }
+    if (pick == 2) { d.AddEntity(d.cr, d.crN, 200320) = TQ6ObjectCircle{Obj(r, id), at, r.Below(5000) / 1000.0, {0, 3.14159}}; return 59; }
+    auto& s = d.AddEntity(d.sy, d.syN, 202020);
+    s.obj = Obj(r, id);
+    s.pos = at;
+    s.len = r.Below(8000) / 1000.0;
+    return 110;
 }
 
 // Adds one entity; returns its approximate size on disk.
@@ -119,16 +137,17 @@ std::size_t AddOne(TQ6Data& d, Rng& r, int id, bool fixedOnly, std::uint64_t& te
 int main(int argc, char** argv)
 {
     if (argc < 3) {
-        std::fprintf(stderr, "Usage: make_drawing OUT.q6 SIZE_MB [--seed N] [--fixed]\n");
+        std::fprintf(stderr, "Usage: make_drawing OUT.q6 SIZE_MB [--seed N] [--fixed | --small]\n");
         return 2;
     }
     const std::string out = argv[1];
     const double mb = std::atof(argv[2]);
     std::uint64_t seed = 1;
-    bool fixedOnly = false;
+    bool fixedOnly = false, small = false;
     for (int i = 3; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--seed") && i + 1 < argc) seed = std::strtoull(argv[++i], nullptr, 10);
         else if (!std::strcmp(argv[i], "--fixed")) fixedOnly = true;
+        else if (!std::strcmp(argv[i], "--small")) small = true;
         else {
             std::fprintf(stderr, "make_drawing: unknown option %s\n", argv[i]);
             return 2;
@@ -142,7 +161,7 @@ int main(int argc, char** argv)
     const std::size_t target = static_cast<std::size_t>(mb * 1e6);
     std::size_t size = 107797;
     int id = 0;
-    while (size < target) size += AddOne(d, r, ++id, fixedOnly, textState);
+    while (size < target) size += small ? AddSmall(d, r, ++id) : AddOne(d, r, ++id, fixedOnly, textState);
     if (!d.FileOut(out)) {
         std::fprintf(stderr, "make_drawing: cannot write %s\n", out.c_str());
         return 1;

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets, writes the seed corpus, and runs each target for
 # SECONDS (default 60), one after the other; fails on the first finding.
-#   fuzz/run.sh [SECONDS [TARGET...]]      TARGET: load_report save_stable text_numbers build_json load_dxf
+#   fuzz/run.sh [SECONDS [TARGET...]]      TARGET: load_report save_stable text_numbers build_json render load_dxf
 # Work files go to fuzz/corpus-work/: the growing corpus of each target
 # (corpus-work/<target>/), the seeds, and the inputs of any finding
 # (corpus-work/findings/<target>/). A finding's input belongs, once fixed, in
@@ -11,7 +11,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 shift || true
 targets=("$@")
-if ((${#targets[@]} == 0)); then targets=(load_report save_stable text_numbers build_json load_dxf); fi
+if ((${#targets[@]} == 0)); then targets=(load_report save_stable text_numbers build_json render load_dxf); fi
 
 Q6_WITH_FUZZ=1 scripts/deps.sh
 fuzz/build.sh

@@ -9,6 +9,7 @@ PACKAGES=(
   qt6-base-dev libgl-dev qt6-translations-l10n
   nlohmann-json3-dev
   fonts-ipafont-gothic
+  librsvg2-bin poppler-utils libxml2-utils
   xvfb xauth
   python3-ezdxf
 )

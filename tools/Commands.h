@@ -23,6 +23,17 @@ int BuildCommand(const std::string& in, const std::string& out);
 // written, 2 for a usage error. `args` are the arguments after "dxf".
 int DxfCommand(const std::vector<std::string>& args);
 
+// Draws a drawing into an SVG, PNG or PDF file: q6tool render FILE OUT
+// [--size WxH] [--view X0,Y0,X1,Y1] [--assume KEY=VALUE]... (args without
+// the command's name). Exit status 0 when written, 1 when FILE does not load
+// or OUT cannot be written, 2 for a usage error.
+int RenderCommand(const std::vector<std::string>& args);
+
+// The open flow of the commands: true when the drawing loaded; otherwise the
+// viewer's failure line on standard output and the cause on standard error.
+class TQ6Data;
+bool OpenOrExplain(TQ6Data& doc, const std::string& fn);
+
 // Prints the JSON Schema of what `json` writes and `build` reads.
 int SchemaCommand();
 

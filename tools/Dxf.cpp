@@ -8,7 +8,7 @@
 #include "Q6Draw/Scene.h"
 #include "Q6Dxf/Export.h"
 #include "Q6Unit/Q6Data.h"
-#include "Q6Unit/ReplaceFile.h"
+#include "Q6Unit/FileReplace.h"
 #include "Unit1/Flows.h"
 #include "tools/Commands.h"
 
@@ -114,17 +114,15 @@ int DxfCommand(const std::vector<std::string>& args)
     }  // the document goes; the scene holds all that is written
 
     q6dxf::ExportStats stats;
-    int err = 0;
-    const bool ok = ReplaceFile(
-        out,
-        [&](int fd) {
-            q6dxf::FdSink sink(fd);
-            const bool written = q6dxf::ExportDxf(scene, sink, &stats, options);
-            if (!written) errno = sink.Errno();
-            return written;
-        },
-        &err);
+    int sinkErr = 0;  // why a write into the new file failed
+    const bool ok = ReplaceFile(out, [&](int fd) {
+        q6dxf::FdSink sink(fd);
+        const bool written = q6dxf::ExportDxf(scene, sink, &stats, options);
+        if (!written) sinkErr = sink.Errno();
+        return written;
+    });
     if (!ok) {
+        const int err = sinkErr ? sinkErr : errno;
         std::fprintf(stderr, "q6tool: cannot write %s%s%s\n", out.c_str(), err ? ": " : "", err ? std::strerror(err) : "");
         return 1;
     }

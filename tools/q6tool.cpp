@@ -39,6 +39,11 @@ const char* const kUsage =
     "                       is refused with its place in the JSON: exit 1, nothing written.\n"
     "                       A text longer than its field is saved cut, with a warning.\n"
     "  schema               Print the JSON Schema of what json writes and build reads.\n"
+    "  render FILE OUT [--size WxH] [--view X0,Y0,X1,Y1] [--assume KEY=VALUE]...\n"
+    "                       Draw the drawing into OUT: SVG, PNG or PDF by its suffix. Prints\n"
+    "                       \"drawn N, approximated M, skipped K\", then per kind and reason.\n"
+    "                       Every interpretation is an assumption: q6tool render --help.\n"
+    "                       Exit 0 when written, 1 when FILE does not load.\n"
     "  dxf FILE OUT.dxf [--assume KEY=VALUE]...\n"
     "                       Write the drawing as DXF (R2007, UTF-8 texts), one layer per\n"
     "                       kind; prints what was drawn, approximated and skipped.\n"
@@ -125,6 +130,16 @@ bool Open(TQ6Data& doc, const std::string& fn, Out& out)
     return false;
 }
 
+}  // namespace
+
+bool OpenOrExplain(TQ6Data& doc, const std::string& fn)
+{
+    Out out;
+    return Open(doc, fn, out);
+}
+
+namespace {
+
 int Report(const std::string& fn)
 {
     TQ6Data doc;
@@ -205,6 +220,7 @@ int main(int argc, char** argv)
         if (args.size() != 3) return Usage("build takes a JSON file and an output file");
         return BuildCommand(args[1], args[2]);
     }
+    if (cmd == "render") return RenderCommand(std::vector<std::string>(args.begin() + 1, args.end()));
     if (cmd == "dxf") return DxfCommand({args.begin() + 1, args.end()});
     if (cmd == "schema") {
         if (args.size() != 1) return Usage("schema takes no arguments");

@@ -1,0 +1,25 @@
+// The scene as SVG, written as it goes: memory does not grow with the
+// drawing. One <g> per item with data-ino and data-eno; coordinates are the
+// model's doubles in shortest round-trip form under one Y-flipping transform;
+// strokes are one pixel wide at the SVG's stated size.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Q6Draw/Scene.h"
+
+namespace q6draw {
+
+// Writes the SVG of the view v (grown to the aspect of w x h) at w x h
+// pixels through `sink`, in pieces of about a megabyte; `describe` becomes
+// the <desc>. False as soon as the sink returns false.
+bool WriteSvg(const Scene& s, const View& v, int w, int h, const std::vector<std::string>& describe,
+              const std::function<bool(std::string_view)>& sink);
+
+// Appends s XML-escaped (& < > " ') after SafeText.
+void AppendXmlText(std::string& out, std::string_view s);
+
+}  // namespace q6draw

@@ -1,0 +1,74 @@
+// The render target's check: any bytes that load are drawn to SVG and to a
+// small image in memory; the SVG must be well-formed XML, the counts must add
+// up to the number of entities, and the default view must be usable. Shared
+// by the fuzz target and the test that replays fuzz/regressions/render/.
+#pragma once
+
+#include <QGuiApplication>
+#include <QXmlStreamReader>
+
+#include <cmath>
+#include <cstdint>
+#include <span>
+#include <string>
+
+#include "Q6Draw/Paint.h"
+#include "Q6Draw/Scene.h"
+#include "Q6Draw/Svg.h"
+#include "Q6Unit/Q6Data.h"
+
+namespace fuzzcheck {
+
+// The painter needs a GUI application (fonts); one, offscreen, for the process.
+inline void EnsureGuiApplication()
+{
+    if (QGuiApplication::instance()) return;
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static int argc = 1;
+    static char name[] = "q6render";
+    static char* argv[] = {name, nullptr};
+    static QGuiApplication* app = new QGuiApplication(argc, argv);
+    (void)app;
+}
+
+inline std::string CheckRender(std::span<const std::uint8_t> bytes)
+{
+    TQ6Data doc;
+    if (!doc.MemIn(bytes)) return {};
+    // the first byte picks a set of assumptions, so that each is exercised
+    q6draw::Assumptions a;
+    const std::uint8_t pick = bytes.empty() ? 0 : bytes[0];
+    if (pick & 1) (void)a.Set("direction=cw");
+    if (pick & 2) (void)a.Set("angles=degrees");
+    if (pick & 4) (void)a.Set("ellipse-angle=rotate");
+    if (pick & 8) (void)a.Set("ellipse-arc=polar");
+    if (pick & 16) (void)a.Set("colour=bgr");
+    if (pick & 32) (void)a.Set("y=down");
+    if (pick & 64) (void)a.Set("bezier=polygon");
+    const q6draw::Scene s = q6draw::Scene::Build(doc, a);
+    using q6draw::Status;
+    const std::size_t n = s.Count(Status::Drawn) + s.Count(Status::Approximated) + s.Count(Status::Skipped);
+    if (n != s.Items().size() || n != static_cast<std::size_t>(doc.EntN))
+        return "the counts (" + std::to_string(n) + ") do not add up to the entities (" + std::to_string(doc.EntN) + ")";
+    const q6draw::View v = q6draw::FitAspect(q6draw::DefaultView(s.Extent()), 48, 32);
+    if (!std::isfinite(v.x1 - v.x0) || !std::isfinite(v.y1 - v.y0) || !(v.x0 < v.x1) || !(v.y0 < v.y1))
+        return "the default view is not usable";
+    std::string svg;
+    q6draw::WriteSvg(s, v, 48, 32, s.SummaryLines(), [&](std::string_view p) {
+        svg += p;
+        return true;
+    });
+    QXmlStreamReader x(QByteArray::fromRawData(svg.data(), static_cast<qsizetype>(svg.size())));
+    std::size_t groups = 0;
+    while (!x.atEnd())
+        if (x.readNext() == QXmlStreamReader::StartElement && x.attributes().hasAttribute(QLatin1String("data-ino")))
+            ++groups;
+    if (x.hasError()) return "the SVG is not well-formed: " + x.errorString().toStdString();
+    if (groups != n) return "the SVG has " + std::to_string(groups) + " items for " + std::to_string(n) + " entities";
+    EnsureGuiApplication();
+    const QImage img = q6draw::RenderImage(s, v, QSize(48, 32));
+    if (img.size() != QSize(48, 32)) return "no image";
+    return {};
+}
+
+}  // namespace fuzzcheck

@@ -1,0 +1,155 @@
+// The painter on drawings made byte by byte: which pixels are inked for
+// entities at known coordinates, on a view and size chosen by the test.
+#include <QGuiApplication>
+#include <QImage>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <numbers>
+
+#include "DrawFixtures.h"
+#include "PixelChecks.h"
+#include "Q6Draw/Paint.h"
+#include "Q6Unit/Q6Data.h"
+
+namespace {
+
+using namespace q6draw;
+using tb::Buf;
+using tb::Cat;
+constexpr double kPi = std::numbers::pi;
+
+Scene Make(const Buf& entities, const Assumptions& a = {})
+{
+    TQ6Data d;
+    const Buf bytes = Cat({tb::Title("t"), entities});
+    EXPECT_TRUE(d.MemIn(tb::Span(bytes)));
+    return Scene::Build(d, a);
+}
+
+// The view (0,0)-(100,100) on 200 x 200 pixels: 2 pixels a unit, Y up.
+const View kView{0, 0, 100, 100};
+const QSize kSize(200, 200);
+
+TEST(Paint, EntitiesInkWhereTheirCoordinatesFall)
+{
+    const Scene s = Make(Cat({df::Line(10, 10, 30, 30), df::Polyline({{50, 10}, {70, 30}, {90, 10}}),
+                              df::Circle(30, 70, 15, 0, 0), df::Polygon({{60, 60}, {90, 60}, {90, 90}})}));
+    const QImage img = RenderImage(s, kView, kSize);
+    // the line's midpoint (20, 20) is pixel (40, 160)
+    EXPECT_TRUE(px::InkedNear(img, 40, 160));
+    // the polyline's vertex (70, 30)
+    EXPECT_TRUE(px::InkedNear(img, 140, 140));
+    // the circle's point at 60 degrees
+    EXPECT_TRUE(px::InkedNear(img, 2 * (30 + 15 * std::cos(kPi / 3)), 200 - 2 * (70 + 15 * std::sin(kPi / 3))));
+    // the polygon's closing edge from (90, 90) to (60, 60): its middle (75, 75)
+    EXPECT_TRUE(px::InkedNear(img, 150, 50));
+    // far from everything
+    for (auto [x, y] : {std::pair{100, 100}, std::pair{10, 100}, std::pair{150, 180}, std::pair{60, 60}})
+        EXPECT_FALSE(px::InkedNear(img, x, y, 3)) << x << "," << y;
+}
+
+TEST(Paint, AnArcLeavesTheRestOfItsCircleWhite)
+{
+    // a quarter from 0 to 90 degrees about (50, 50), radius 40
+    const Scene s = Make(df::Circle(50, 50, 40, 0, kPi / 2));
+    const QImage img = RenderImage(s, kView, kSize);
+    auto at = [](double deg) {
+        const double t = deg * kPi / 180;
+        return std::pair{2 * (50 + 40 * std::cos(t)), 200 - 2 * (50 + 40 * std::sin(t))};
+    };
+    const auto [mx, my] = at(45);
+    EXPECT_TRUE(px::InkedNear(img, mx, my));
+    for (double deg : {135.0, 180.0, 225.0, 270.0, 315.0}) {
+        const auto [x, y] = at(deg);
+        EXPECT_FALSE(px::InkedNear(img, x, y, 2)) << deg;
+    }
+    // clockwise, the same angles take the quarter below +X
+    Assumptions cw;
+    ASSERT_EQ(cw.Set("direction=cw"), "");
+    const QImage other = RenderImage(Make(df::Circle(50, 50, 40, 0, kPi / 2), cw), kView, kSize);
+    const auto [nx, ny] = at(-45);
+    EXPECT_TRUE(px::InkedNear(other, nx, ny));
+    for (double deg : {45.0, 135.0, 225.0}) {
+        const auto [x, y] = at(deg);
+        EXPECT_FALSE(px::InkedNear(other, x, y, 2)) << deg;
+    }
+}
+
+TEST(Paint, AnEllipseReachesItsRadiiAlongXAndY)
+{
+    const Scene s = Make(df::Ellipse(50, 50, 40, 20, 0, 0, 0.7));
+    const QImage img = RenderImage(s, kView, kSize);
+    EXPECT_TRUE(px::InkedNear(img, 2 * 90, 100));   // (90, 50)
+    EXPECT_TRUE(px::InkedNear(img, 2 * 10, 100));   // (10, 50)
+    EXPECT_TRUE(px::InkedNear(img, 100, 200 - 2 * 70));  // (50, 70)
+    EXPECT_TRUE(px::InkedNear(img, 100, 200 - 2 * 30));  // (50, 30)
+    EXPECT_FALSE(px::InkedNear(img, 100, 200 - 2 * 80, 3));  // not r[0] along Y
+}
+
+TEST(Paint, HugeAndInfiniteValuesNeitherHangNorInkTheWrongPlaces)
+{
+    const double big = std::numeric_limits<double>::max();
+    // a line through the view from far away, a huge circle whose edge passes
+    // through the view, and entities that are skipped
+    const Scene s = Make(Cat({df::Line(-big / 4, 50, big / 4, 50), df::Circle(50, -1e15 + 20, 1e15, 0, 0),
+                              df::Circle(0, 0, big, 0, 0), df::Line(0, std::nan(""), 1, 1),
+                              df::Ellipse(1e300, 1e300, 1e300, 1e300, 0, 0, 0)}));
+    const QImage img = RenderImage(s, kView, kSize);
+    EXPECT_TRUE(px::InkedNear(img, 100, 100));  // the line at y = 50
+    EXPECT_TRUE(px::InkedNear(img, 100, 160));  // the circle's top at y = 20
+    EXPECT_FALSE(px::InkedNear(img, 100, 40, 3));
+    EXPECT_FALSE(px::InkedNear(img, 100, 185, 3));
+    // the default view of such a scene is usable, and painting it ends
+    const QImage all = RenderImage(s, DefaultView(s.Extent()), QSize(64, 64));
+    EXPECT_FALSE(all.isNull());
+}
+
+TEST(Paint, TheHighlightIsDrawnOverTheRest)
+{
+    const Scene s = Make(Cat({df::Line(10, 50, 90, 50), df::Line(50, 10, 50, 90)}));
+    PaintOptions o;
+    o.highlight = 0;
+    const QImage img = RenderImage(s, kView, kSize, o);
+    const QRgb mid = img.pixel(100, 100);  // where they cross: the highlight on top
+    EXPECT_GT(qRed(mid), 150);
+    EXPECT_LT(qGreen(mid), 100);
+    const QRgb other = img.pixel(100, 40);  // the second line, in black
+    EXPECT_LT(qRed(other), 128);
+    // only some items
+    const std::uint32_t second[] = {1};
+    PaintOptions only;
+    only.only = second;
+    const QImage one = RenderImage(s, kView, kSize, only);
+    EXPECT_FALSE(px::InkedNear(one, 40, 100, 2));
+    EXPECT_TRUE(px::InkedNear(one, 100, 40));
+}
+
+TEST(Paint, TextsUseTheJapaneseFont)
+{
+    EXPECT_TRUE(DrawingFontFamily().startsWith(QStringLiteral("IPA")));
+    const Scene s = Make(df::TextEx(10, 40, 0, 20, "\x90\x7D\x96\xCA"));  // 図面, 20 units high at (10, 40)
+    const QImage img = RenderImage(s, kView, kSize);
+    // ink above the baseline to the right of the anchor, none below its descent or left of it
+    std::size_t above = 0, left = 0;
+    for (int y = 0; y < 200; ++y)
+        for (int x = 0; x < 200; ++x) {
+            if (qGray(img.pixel(x, y)) > 128) continue;
+            if (y < 120 && y > 120 - 44 && x > 20 && x < 20 + 90) ++above;
+            if (x < 18) ++left;
+        }
+    EXPECT_GT(above, 100u);
+    EXPECT_EQ(left, 0u);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,252 @@
+// q6tool render: the drawing as SVG, PNG or PDF.
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "Func_/Func_.h"
+#include "Q6Draw/Scene.h"
+#include "Q6Draw/Svg.h"
+#include "Q6Unit/FileReplace.h"
+#include "Q6Unit/Q6Data.h"
+#include "Unit1/Flows.h"
+#include "tools/Commands.h"
+
+#ifdef Q6_WITH_PAINT
+#include <QGuiApplication>
+
+#include "Q6Draw/Paint.h"
+#endif
+
+namespace {
+
+const char* const kRenderUsage =
+    "Usage: q6tool render FILE OUT [--size WxH] [--view X0,Y0,X1,Y1] [--assume KEY=VALUE]...\n"
+    "\n"
+    "Draws the drawing FILE into OUT, as SVG, PNG or PDF by OUT's suffix (.svg, .png, .pdf).\n"
+    "  --size WxH          the output's size in pixels (PDF: points), 1 to 32767 each.\n"
+    "                      By default 1024 on the longer side, keeping the view's aspect.\n"
+    "  --view X0,Y0,X1,Y1  the rectangle of drawing coordinates that fills the output: X0 at\n"
+    "                      the left, X1 at the right, Y1 at the top, Y0 at the bottom. When its\n"
+    "                      aspect differs from --size it grows about its centre. By default the\n"
+    "                      extent of what is drawn and a small margin.\n"
+    "  --assume KEY=VALUE  changes an interpretation of what the file does not state:\n"
+    "%KEYS%"
+    "\n"
+    "The first line on standard output is \"drawn N, approximated M, skipped K\" (N + M + K\n"
+    "is the number of entities), then one line per kind, status and reason. The assumptions\n"
+    "and the summary also go into the SVG's <desc>, the PNG's Description text and the PDF's\n"
+    "metadata. OUT is replaced only once it is complete.\n"
+    "Exit 0 when written, 1 when FILE does not load or OUT cannot be written (nothing is\n"
+    "written then), 2 for a usage error.\n";
+
+std::string RenderUsageText()
+{
+    std::string keys;
+    for (const auto& k : q6draw::Assumptions::Keys()) {
+        std::string l = "      ";
+        l += k.key;
+        l += '=';
+        l += k.values;
+        l += " (default ";
+        l += k.byDefault;
+        l += "): ";
+        l += k.meaning;
+        keys += l + "\n";
+    }
+    std::string t = kRenderUsage;
+    t.replace(t.find("%KEYS%"), 6, keys);
+    return t;
+}
+
+int RenderUsage(const std::string& message)
+{
+    std::fprintf(stderr, "q6tool render: %s\n\n%s", message.c_str(), RenderUsageText().c_str());
+    return 2;
+}
+
+bool ParseInt(std::string_view s, int& v)
+{
+    const auto r = std::from_chars(s.data(), s.data() + s.size(), v);
+    return !s.empty() && r.ec == std::errc() && r.ptr == s.data() + s.size();
+}
+
+bool ParseSize(std::string_view s, int& w, int& h)
+{
+    const auto x = s.find_first_of("xX");
+    if (x == std::string_view::npos) return false;
+    if (!ParseInt(s.substr(0, x), w) || !ParseInt(s.substr(x + 1), h)) return false;
+    return w >= 1 && h >= 1 && w <= 32767 && h <= 32767;
+}
+
+bool ParseView(std::string_view s, q6draw::View& v)
+{
+    double d[4];
+    for (int i = 0; i < 4; ++i) {
+        const auto comma = i < 3 ? s.find(',') : s.size();
+        if (comma == std::string_view::npos) return false;
+        const std::string_view part = s.substr(0, comma);
+        const auto r = std::from_chars(part.data(), part.data() + part.size(), d[i]);
+        if (part.empty() || r.ec != std::errc() || r.ptr != part.data() + part.size() || !std::isfinite(d[i]))
+            return false;
+        s = i < 3 ? s.substr(comma + 1) : std::string_view();
+    }
+    v = {d[0], d[1], d[2], d[3]};
+    return v.x0 < v.x1 && v.y0 < v.y1 && std::isfinite(v.x1 - v.x0) && std::isfinite(v.y1 - v.y0);
+}
+
+enum class Format { Svg, Png, Pdf };
+
+bool FormatOf(const std::string& out, Format& f)
+{
+    const std::string ext = UpperStr(ExtensionOf(out));
+    if (ext == ".SVG") f = Format::Svg;
+    else if (ext == ".PNG") f = Format::Png;
+    else if (ext == ".PDF") f = Format::Pdf;
+    else return false;
+    return true;
+}
+
+#ifdef Q6_WITH_PAINT
+// The painter needs the font database of a GUI application; none is shown.
+void QuietMessages(QtMsgType type, const QMessageLogContext&, const QString& text)
+{
+    if (type == QtDebugMsg || type == QtInfoMsg) return;
+    if (text.contains(QLatin1String("XDG_RUNTIME_DIR"))) return;
+    std::fprintf(stderr, "q6tool: %s\n", text.toLocal8Bit().constData());
+}
+#endif
+
+}  // namespace
+
+int RenderCommand(const std::vector<std::string>& args)
+{
+    std::vector<std::string> files;
+    q6draw::Assumptions assume;
+    q6draw::View view;
+    bool haveView = false, haveSize = false;
+    int w = 0, h = 0;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        std::string a = args[i];
+        if (a == "--help" || a == "-h") {
+            std::fputs(RenderUsageText().c_str(), stdout);
+            return 0;
+        }
+        std::string value;
+        bool option = false;
+        for (const char* name : {"--size", "--view", "--assume"}) {
+            const std::string n = name;
+            if (a == n) {
+                if (i + 1 >= args.size()) return RenderUsage(n + " needs a value");
+                value = args[++i];
+            } else if (a.rfind(n + "=", 0) == 0) {
+                value = a.substr(n.size() + 1);
+            } else {
+                continue;
+            }
+            option = true;
+            a = n;
+            break;
+        }
+        if (!option) {
+            if (a.size() > 1 && a[0] == '-' && a != "-") return RenderUsage("unknown option " + a);
+            files.push_back(a);
+            continue;
+        }
+        if (a == "--size") {
+            if (!ParseSize(value, w, h)) return RenderUsage("--size takes WxH, each 1 to 32767, not \"" + value + "\"");
+            haveSize = true;
+        } else if (a == "--view") {
+            if (!ParseView(value, view))
+                return RenderUsage("--view takes four finite numbers X0,Y0,X1,Y1 with X0 < X1 and Y0 < Y1, not \"" +
+                                   value + "\"");
+            haveView = true;
+        } else {
+            const std::string why = assume.Set(value);
+            if (!why.empty()) return RenderUsage(why);
+        }
+    }
+    if (files.size() != 2) return RenderUsage("render takes a drawing and an output file");
+    Format format;
+    if (!FormatOf(files[1], format)) return RenderUsage("the output's suffix must be .svg, .png or .pdf");
+#ifndef Q6_WITH_PAINT
+    if (format != Format::Svg) {
+        std::fprintf(stderr, "q6tool: this q6tool was built without Qt: it writes SVG only\n");
+        return 1;
+    }
+#endif
+    if (haveSize && static_cast<long long>(w) * h > (1LL << 28) && format != Format::Svg)
+        return RenderUsage("--size: at most 268435456 pixels for PNG and PDF");
+
+    std::vector<std::string> summary;
+    std::vector<std::string> describe;
+    q6draw::Scene scene;
+    {
+        TQ6Data doc;
+        if (!OpenOrExplain(doc, files[0])) return 1;
+        try {
+            scene = q6draw::Scene::Build(doc, assume);
+        } catch (const std::bad_alloc&) {
+            std::fprintf(stderr, "q6tool: %s: not enough memory to draw it\n", files[0].c_str());
+            return 1;
+        }
+        // the document is released here: the scene holds what is drawn
+    }
+    if (!haveView) view = q6draw::DefaultView(scene.Extent());
+    if (!haveSize) q6draw::SizeFor(view, 1024, w, h);
+    view = q6draw::FitAspect(view, w, h);
+    summary = scene.SummaryLines();
+    describe.push_back("Drawn by q6tool render from " + files[0] + ". Assumptions:");
+    for (auto& l : assume.Describe()) describe.push_back(std::move(l));
+    describe.emplace_back("Summary:");
+    describe.insert(describe.end(), summary.begin(), summary.end());
+
+    int err = 0;
+    bool ok = false;
+    if (format == Format::Svg) {
+        ok = ReplaceFile(files[1], [&](int fd) {
+            return q6draw::WriteSvg(scene, view, w, h, describe, [&](std::string_view piece) {
+                const bool r = WriteAll(fd, piece);
+                if (!r && !err) err = errno;
+                return r;
+            });
+        });
+    } else {
+#ifdef Q6_WITH_PAINT
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        qInstallMessageHandler(QuietMessages);
+        static int argc = 1;
+        static char name[] = "q6tool";
+        static char* argv[] = {name, nullptr};
+        QGuiApplication app(argc, argv);
+        const QByteArray bytes = format == Format::Png
+                                     ? q6draw::PngBytes(scene, view, QSize(w, h), describe)
+                                     : q6draw::PdfBytes(scene, view, QSize(w, h), files[0], describe);
+        if (bytes.isEmpty()) {
+            std::fprintf(stderr, "q6tool: cannot make the %s image (not enough memory?)\n",
+                         format == Format::Png ? "PNG" : "PDF");
+            return 1;
+        }
+        ok = ReplaceFile(files[1], [&](int fd) {
+            const bool r = WriteAll(fd, std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+            if (!r && !err) err = errno;
+            return r;
+        });
+#endif
+    }
+    if (!ok) {
+        if (!err) err = errno;
+        std::fprintf(stderr, "q6tool: cannot write %s%s%s\n", files[1].c_str(), err ? ": " : "",
+                     err ? std::strerror(err) : "");
+        return 1;
+    }
+    std::string text;
+    for (const auto& l : summary) text += l + "\n";
+    if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size()) NoteStdoutError(errno);
+    return 0;
+}
