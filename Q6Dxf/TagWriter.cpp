@@ -103,70 +103,112 @@ std::size_t FormatReal(char* buf, double v)
     }
     const auto r = std::to_chars(buf, buf + 32, v);
     std::size_t n = static_cast<std::size_t>(r.ptr - buf);
-    if (!std::memchr(buf, '.', n) && !std::memchr(buf, 'e', n)) {
-        buf[n++] = '.';
-        buf[n++] = '0';
-    }
+    for (std::size_t i = 0; i < n; ++i)
+        if (buf[i] == '.' || buf[i] == 'e') return n;
+    buf[n++] = '.';
+    buf[n++] = '0';
     return n;
 }
 
-TagWriter::TagWriter(Sink& sink) : sink_(sink) { buf_.reserve(kChunk + 4096); }
+namespace {
+
+// "NNN\n" for every group code, made once.
+struct CodeLines {
+    char text[1072][8];
+    std::uint8_t len[1072];
+    CodeLines()
+    {
+        for (int c = 0; c < 1072; ++c) {
+            const auto r = std::to_chars(text[c], text[c] + 7, c);
+            *r.ptr = '\n';
+            len[c] = static_cast<std::uint8_t>(r.ptr - text[c] + 1);
+        }
+    }
+};
+const CodeLines kCodes;
+
+}  // namespace
+
+TagWriter::TagWriter(Sink& sink) : sink_(sink), buf_(new char[kChunk + 4 * kTag]), cap_(kChunk + 4 * kTag) {}
 
 TagWriter::~TagWriter() { Flush(); }
 
-void TagWriter::Code(int code)
+void TagWriter::Grow(std::size_t n)
 {
-    char tmp[16];
-    const auto r = std::to_chars(tmp, tmp + sizeof tmp, code);
-    buf_.append(tmp, static_cast<std::size_t>(r.ptr - tmp));
-    buf_ += '\n';
+    Flush();
+    if (n > cap_) {
+        buf_.reset(new char[n]);
+        cap_ = n;
+    }
 }
 
-void TagWriter::Value(std::string_view v)
+void TagWriter::Put(const char* p, std::size_t n)
 {
-    buf_.append(v);
-    buf_ += '\n';
-    MaybeFlush();
+    Reserve(n);
+    std::memcpy(buf_.get() + n_, p, n);
+    n_ += n;
+}
+
+void TagWriter::Code(int code)
+{
+    Reserve(kTag);
+    if (code >= 0 && code < 1072) {
+        std::memcpy(buf_.get() + n_, kCodes.text[code], 8);
+        n_ += kCodes.len[code];
+        return;
+    }
+    char* p = buf_.get() + n_;
+    const auto r = std::to_chars(p, p + 16, code);
+    *r.ptr = '\n';
+    n_ += static_cast<std::size_t>(r.ptr - p) + 1;
 }
 
 void TagWriter::Raw(int code, std::string_view value)
 {
     Code(code);
-    Value(value);
+    Reserve(value.size() + 1);
+    std::memcpy(buf_.get() + n_, value.data(), value.size());
+    n_ += value.size();
+    buf_[n_++] = '\n';
+    MaybeFlush();
 }
 
 void TagWriter::Text(int code, std::string_view utf8)
 {
-    Code(code);
-    AppendSafeText(buf_, utf8);
-    buf_ += '\n';
-    MaybeFlush();
+    text_.clear();
+    AppendSafeText(text_, utf8);
+    Raw(code, text_);
 }
 
 void TagWriter::Real(int code, double v)
 {
     if (!std::isfinite(v)) ++nonFinite_;
-    char tmp[40];
-    Code(code);
-    Value({tmp, FormatReal(tmp, v)});
+    Code(code);  // leaves room for the number
+    n_ += FormatReal(buf_.get() + n_, v);
+    buf_[n_++] = '\n';
+    MaybeFlush();
 }
 
 void TagWriter::Int(int code, long long v)
 {
-    char tmp[24];
-    const auto r = std::to_chars(tmp, tmp + sizeof tmp, v);
     Code(code);
-    Value({tmp, static_cast<std::size_t>(r.ptr - tmp)});
+    char* p = buf_.get() + n_;
+    const auto r = std::to_chars(p, p + 24, v);
+    *r.ptr = '\n';
+    n_ += static_cast<std::size_t>(r.ptr - p) + 1;
+    MaybeFlush();
 }
 
 void TagWriter::Handle(int code, std::uint64_t h)
 {
-    char tmp[24];
-    auto r = std::to_chars(tmp, tmp + sizeof tmp, h, 16);
-    for (char* p = tmp; p < r.ptr; ++p)
-        if (*p >= 'a' && *p <= 'f') *p = static_cast<char>(*p - 'a' + 'A');
     Code(code);
-    Value({tmp, static_cast<std::size_t>(r.ptr - tmp)});
+    char* p = buf_.get() + n_;
+    auto r = std::to_chars(p, p + 24, h, 16);
+    for (char* q = p; q < r.ptr; ++q)
+        if (*q >= 'a' && *q <= 'f') *q = static_cast<char>(*q - 'a' + 'A');
+    *r.ptr = '\n';
+    n_ += static_cast<std::size_t>(r.ptr - p) + 1;
+    MaybeFlush();
 }
 
 void TagWriter::Point(int code, double x, double y)
@@ -184,10 +226,10 @@ void TagWriter::Point2(int code, double x, double y)
 
 bool TagWriter::Flush()
 {
-    if (!buf_.empty()) {
-        if (!failed_ && !sink_.Write(buf_.data(), buf_.size())) failed_ = true;
-        written_ += buf_.size();
-        buf_.clear();
+    if (n_ > 0) {
+        if (!failed_ && !sink_.Write(buf_.get(), n_)) failed_ = true;
+        written_ += n_;
+        n_ = 0;
     }
     return !failed_;
 }

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -80,22 +81,32 @@ public:
     // Values that were not finite and were written as 0.
     std::uint64_t NonFinite() const { return nonFinite_; }
     // Bytes handed to the sink and still buffered.
-    std::uint64_t BytesWritten() const { return written_ + buf_.size(); }
+    std::uint64_t BytesWritten() const { return written_ + n_; }
 
 private:
+    // Room for one code line and one number line.
+    static constexpr std::size_t kTag = 64;
+    static constexpr std::size_t kChunk = 1 << 16;
     void Code(int code);
-    void Value(std::string_view v);
+    void Reserve(std::size_t n)
+    {
+        if (n_ + n > cap_) Grow(n);
+    }
+    void Grow(std::size_t n);
+    void Put(const char* p, std::size_t n);
     void MaybeFlush()
     {
-        if (buf_.size() >= kChunk) Flush();
+        if (n_ >= kChunk) Flush();
     }
 
-    static constexpr std::size_t kChunk = 1 << 16;
     Sink& sink_;
-    std::string buf_;
+    std::unique_ptr<char[]> buf_;
+    std::size_t n_ = 0;
+    std::size_t cap_ = 0;
     std::uint64_t written_ = 0;
     std::uint64_t nonFinite_ = 0;
     bool failed_ = false;
+    std::string text_;  // scratch for safe texts
 };
 
 }  // namespace q6dxf

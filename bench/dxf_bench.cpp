@@ -85,6 +85,7 @@ int main(int argc, char** argv)
 
     TQ6Data doc;
     const double tLoad = Best(runs, [&] {
+        doc.DataFree();
         if (!doc.FileIn(file)) std::exit(1);
     });
     q6draw::Scene scene;

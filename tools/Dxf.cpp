@@ -114,17 +114,19 @@ int DxfCommand(const std::vector<std::string>& args)
     }  // the document goes; the scene holds all that is written
 
     q6dxf::ExportStats stats;
-    int err = 0;
+    int sinkErr = 0;  // why a write into the new file failed
+    int replaceErr = 0;  // why the new file could not be made or take its place
     const bool ok = ReplaceFile(
         out,
         [&](int fd) {
             q6dxf::FdSink sink(fd);
             const bool written = q6dxf::ExportDxf(scene, sink, &stats, options);
-            if (!written) errno = sink.Errno();
+            if (!written) sinkErr = sink.Errno();
             return written;
         },
-        &err);
+        &replaceErr);
     if (!ok) {
+        const int err = sinkErr ? sinkErr : replaceErr;
         std::fprintf(stderr, "q6tool: cannot write %s%s%s\n", out.c_str(), err ? ": " : "", err ? std::strerror(err) : "");
         return 1;
     }
