@@ -218,8 +218,13 @@ struct Flattener {
     {
         const double r = std::max(a.rx, a.ry);
         const double sag = r * (1 - std::cos((t1 - t0) / 2));
-        if (!Finite(p0.X) || !Finite(p0.Y) || !Finite(p1.X) || !Finite(p1.Y)) {
-            if (depth > 40) return;
+        const bool f0 = Finite(p0.X) && Finite(p0.Y), f1 = Finite(p1.X) && Finite(p1.Y);
+        if (!f0 || !f1) {
+            // Beyond the largest double: such a point is far outside any view.
+            // A piece with one such end is split (one half at a time keeps
+            // it); one with two is split a few times only, so that this stays
+            // linear in the depth.
+            if (depth > 40 || (!f0 && !f1 && depth > 4)) return;
         } else {
             Box b;
             b.Add(p0.X, p0.Y);

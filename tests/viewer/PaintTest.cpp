@@ -97,7 +97,9 @@ TEST(Paint, HugeAndInfiniteValuesNeitherHangNorInkTheWrongPlaces)
     // through the view, and entities that are skipped
     const Scene s = Make(Cat({df::Line(-big / 4, 50, big / 4, 50), df::Circle(50, -1e15 + 20, 1e15, 0, 0),
                               df::Circle(0, 0, big, 0, 0), df::Line(0, std::nan(""), 1, 1),
-                              df::Ellipse(1e300, 1e300, 1e300, 1e300, 0, 0, 0)}));
+                              df::Ellipse(1e300, 1e300, 1e300, 1e300, 0, 0, 0),
+                              // whole quarters of these lie beyond the largest double
+                              df::Circle(1.5e308, 1.5e308, 1.7e308, 0, 0), df::Circle(-1.7e308, 1.7e308, 1.7e308, 0, 0)}));
     const QImage img = RenderImage(s, kView, kSize);
     EXPECT_TRUE(px::InkedNear(img, 100, 100));  // the line at y = 50
     EXPECT_TRUE(px::InkedNear(img, 100, 160));  // the circle's top at y = 20
