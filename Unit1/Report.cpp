@@ -4,6 +4,7 @@
 #include <bit>
 #include <charconv>
 #include <cstring>
+#include <stdexcept>
 #include <cstdint>
 
 #include "Func_/Func_.h"
@@ -715,6 +716,17 @@ std::size_t WriteReportText(const TQ6Data& doc, const TextSink& sink)
 
 std::size_t AppendReport(const TQ6Data& doc, std::string& out)
 {
+    // Room for the whole report at once, as far as a typical drawing goes
+    // (about 190 bytes of text an entity): a string that doubles as it grows
+    // copies itself and touches twice the memory. Room that stays unused is
+    // never touched, so it takes no memory; where it cannot be had, the
+    // string grows as it must.
+    if (doc.EntN > 0) {
+        try {
+            out.reserve(out.size() + (64u << 10) + std::min<std::size_t>(static_cast<std::size_t>(doc.EntN), 1u << 24) * 224);
+        } catch (const std::exception&) {
+        }
+    }
     StringEmit e;
     return Write(doc, e, out, Settings<StringEmit>, Entities<StringEmit>);
 }
