@@ -363,209 +363,219 @@ void GroupLine(Lines<Emit>& o, const TQ6ObjectGroup& g)
     o.End();
 }
 
+// The section of entry k of the index; nothing when it names no entity.
+template <class O>
+void EntitySection(const TQ6Data& d, std::size_t k, O& o)
+{
+    const TQ6EntNo& en = d.Ent[k];
+    // An entry must name an element of its kind's array; nothing else is shown.
+    auto valid = [&](std::int32_t count) { return en.ENo >= 0 && en.ENo < count; };
+    const auto i = static_cast<std::size_t>(en.ENo);
+    switch (en.INo) {
+    case 200120:
+        if (!valid(d.ptN)) break;
+        Header(o, "■点オブジェクト　識別番号：", en);
+        Id(o, d.pt[i].obj);
+        o << " (";
+        Pt(o, d.pt[i].pos);
+        (o << ")").End();
+        break;
+    case 200220:
+        if (!valid(d.lnN)) break;
+        Header(o, "■線オブジェクト　識別番号：", en);
+        Id(o, d.ln[i].obj);
+        LineTail(o, d.ln[i]);
+        break;
+    case 200230:
+        if (!valid(d.lnxN)) break;
+        Header(o, "■線EXオブジェクト　識別番号：", en);
+        Id(o, d.lnx[i].ln.obj);
+        LineTail(o, d.lnx[i].ln);
+        Edge(o, d.lnx[i].e);
+        break;
+    case 200320:
+        if (!valid(d.crN)) break;
+        Header(o, "■円オブジェクト　識別番号：", en);
+        Id(o, d.cr[i].obj);
+        CircleTail(o, d.cr[i]);
+        break;
+    case 200330:
+        if (!valid(d.crxN)) break;
+        Header(o, "■円オブジェクト　識別番号：", en);
+        Id(o, d.crx[i].cr.obj);
+        CircleTail(o, d.crx[i].cr);
+        Edge(o, d.crx[i].e);
+        break;
+    case 200520:
+        if (!valid(d.epN)) break;
+        Header(o, "■楕円オブジェクト　識別番号：", en);
+        Id(o, d.ep[i].obj);
+        EllipseTail(o, d.ep[i]);
+        break;
+    case 200530:
+        if (!valid(d.epxN)) break;
+        Header(o, "■楕円EXオブジェクト　識別番号：", en);
+        Id(o, d.epx[i].ep.obj);
+        EllipseTail(o, d.epx[i].ep);
+        Edge(o, d.epx[i].e);
+        break;
+    case 200720:
+        if (!valid(d.txN)) break;
+        Header(o, "■文字オブジェクト　識別番号：", en);
+        Id(o, d.tx[i].obj);
+        TextTail(o, d.tx[i]);
+        break;
+    case 200730:
+        if (!valid(d.txxN)) break;
+        Header(o, "■文字EXオブジェクト　識別番号：", en);
+        Id(o, d.txx[i].tx.obj);
+        TextTail(o, d.txx[i].tx);
+        TextStyleLine(o, d.txx[i].ex);
+        break;
+    case 201720:
+        if (!valid(d.bzN)) break;
+        Header(o, "■ベジェ曲線オブジェクト　識別番号：", en);
+        Id(o, d.bz[i].obj);
+        PathTail(o, d.bz[i]);
+        PointLines(o, d.bz[i].cnt, d.bz[i].pos);
+        break;
+    case 201730:
+        if (!valid(d.bzxN)) break;
+        Header(o, "■ベジェ曲線EXオブジェクト　識別番号：", en);
+        Id(o, d.bzx[i].bz.obj);
+        PathTail(o, d.bzx[i].bz);
+        PointLines(o, d.bzx[i].bz.cnt, d.bzx[i].bz.pos);
+        Edge(o, d.bzx[i].e);
+        break;
+    case 200820:
+        if (!valid(d.plN)) break;
+        Header(o, "■ポリラインオブジェクト　識別番号：", en);
+        Id(o, d.pl[i].obj);
+        PathTail(o, d.pl[i]);
+        PointLines(o, d.pl[i].cnt, d.pl[i].pos);
+        break;
+    case 200830:
+        if (!valid(d.plxN)) break;
+        Header(o, "■ポリラインEXオブジェクト　識別番号：", en);
+        Id(o, d.plx[i].pl.obj);
+        PathTail(o, d.plx[i].pl);
+        PointLines(o, d.plx[i].pl.cnt, d.plx[i].pl.pos);
+        Edge(o, d.plx[i].e);
+        break;
+    case 200940:
+        if (!valid(d.pgN)) break;
+        Header(o, "■ポリゴンオブジェクト　識別番号：", en);
+        Id(o, d.pg[i].obj);
+        PolygonTail(o, d.pg[i]);
+        PointLines(o, d.pg[i].cnt, d.pg[i].pos);
+        break;
+    case 200950: {
+        if (!valid(d.pggN)) break;
+        const auto& g = d.pgg[i];
+        Header(o, "■ポリゴンGRADオブジェクト　識別番号：", en);
+        Id(o, g.pg.obj);
+        PolygonTail(o, g.pg);
+        PointLines(o, g.pg.cnt, g.pg.pos);
+        o << "　Typ:";
+        o.dec(g.e.typ) << " fc:";
+        o.hex(g.e.col[0], 6) << " bc:";
+        o.hex(g.e.col[1], 6) << " p0:";
+        o.real(g.e.pos[0].X) << ",";
+        o.real(g.e.pos[0].Y) << " p1:";
+        o.real(g.e.pos[1].X) << ",";
+        o.real(g.e.pos[1].Y).End();
+        break;
+    }
+    case 200960: {
+        if (!valid(d.pgmN)) break;
+        const auto& m = d.pgm[i];
+        Header(o, "■ポリゴンMAPPオブジェクト　識別番号：", en);
+        Id(o, m.pg.obj);
+        PolygonTail(o, m.pg);
+        PointLines(o, m.pg.cnt, m.pg.pos);
+        o << "　Size:";
+        o.dec(m.e.size.X) << "×";
+        o.dec(m.e.size.Y) << " Depth:";
+        o.dec(m.e.depth) << "bit" << " p0:";
+        o.real(m.e.pos[0].X) << ",";
+        o.real(m.e.pos[0].Y) << " p1:";
+        o.real(m.e.pos[1].X) << ",";
+        o.real(m.e.pos[1].Y).End();
+        Dump(o, m.e.bmp, "  ", "  ");
+        break;
+    }
+    case 201890:
+        if (!valid(d.bmN)) break;
+        Header(o, "■画像オブジェクト　識別番号：", en);
+        BitmapLines(o, d.bm[i]);
+        break;
+    case 201891:
+        if (!valid(d.bmxN)) break;
+        Header(o, "■画像EXオブジェクト　識別番号：", en);
+        BitmapLines(o, d.bmx[i].bm);
+        Dump(o, d.bmx[i].exdata, "  org:", "     ");
+        break;
+    case 202020: {
+        if (!valid(d.syN)) break;
+        const auto& s = d.sy[i];
+        Header(o, "■シンボルオブジェクト　識別番号：", en);
+        Id(o, s.obj);
+        o << " (";
+        Pt(o, s.pos);
+        o << ") len:";
+        o.real(s.len) << " o:(";
+        Pt(o, s.o);
+        o << ") r0:";
+        o.real(s.r[0]) << " r1:";
+        o.real(s.r[1]) << " ea:";
+        o.deg(s.elipang) << " a:";
+        o.deg(s.angle) << " St:";
+        o.dec(s.style) << " ";
+        o.dec(s.extype) << " ";
+        o.hex(s.exattr, 4) << " p0:";
+        o.real(s.param[0]) << " p1:";
+        o.real(s.param[1]).End();
+        break;
+    }
+    case 203220:
+        if (!valid(d.grN)) break;
+        Header(o, "■グループオブジェクト　識別番号：", en);
+        GroupLine(o, d.gr[i]);
+        break;
+    case 203230:
+        if (!valid(d.grdimN)) break;
+        Header(o, "■グループDIMオブジェクト　識別番号：", en);
+        GroupLine(o, d.grdim[i].gr);
+        TextStyleLine(o, d.grdim[i].dim.txtstl);
+        TextStyleLine(o, d.grdim[i].dim.epsstl);
+        break;
+    case 203240:
+        if (!valid(d.grqleN)) break;
+        Header(o, "■グループQLEオブジェクト　識別番号：", en);
+        GroupLine(o, d.grqle[i].gr);
+        TextStyleLine(o, d.grqle[i].qle.txtstl);
+        TextStyleLine(o, d.grqle[i].qle.epsstl);
+        break;
+    case 203250:
+        if (!valid(d.grbarN)) break;
+        Header(o, "■グループBARオブジェクト　識別番号：", en);
+        GroupLine(o, d.grbar[i].gr);
+        TextStyleLine(o, d.grbar[i].bar.txtstl);
+        break;
+    default: break;  // no kind has this number: nothing is written
+    }
+}
+
 template <class Emit>
-void Entities(const TQ6Data& d, Emit& emit)
+void Entities(const TQ6Data& d, Emit& emit, std::vector<std::int64_t>* sections = nullptr)
 {
     Lines<Emit> o(emit);
     const std::size_t n = d.EntN > 0 ? std::min<std::size_t>(static_cast<std::size_t>(d.EntN), d.Ent.Length()) : 0;
+    if (sections) sections->assign(n, -1);
     for (std::size_t k = 0; k < n; ++k) {
-        const TQ6EntNo& en = d.Ent[k];
-        // An entry must name an element of its kind's array; nothing else is shown.
-        auto valid = [&](std::int32_t count) { return en.ENo >= 0 && en.ENo < count; };
-        const auto i = static_cast<std::size_t>(en.ENo);
-        switch (en.INo) {
-        case 200120:
-            if (!valid(d.ptN)) break;
-            Header(o, "■点オブジェクト　識別番号：", en);
-            Id(o, d.pt[i].obj);
-            o << " (";
-            Pt(o, d.pt[i].pos);
-            (o << ")").End();
-            break;
-        case 200220:
-            if (!valid(d.lnN)) break;
-            Header(o, "■線オブジェクト　識別番号：", en);
-            Id(o, d.ln[i].obj);
-            LineTail(o, d.ln[i]);
-            break;
-        case 200230:
-            if (!valid(d.lnxN)) break;
-            Header(o, "■線EXオブジェクト　識別番号：", en);
-            Id(o, d.lnx[i].ln.obj);
-            LineTail(o, d.lnx[i].ln);
-            Edge(o, d.lnx[i].e);
-            break;
-        case 200320:
-            if (!valid(d.crN)) break;
-            Header(o, "■円オブジェクト　識別番号：", en);
-            Id(o, d.cr[i].obj);
-            CircleTail(o, d.cr[i]);
-            break;
-        case 200330:
-            if (!valid(d.crxN)) break;
-            Header(o, "■円オブジェクト　識別番号：", en);
-            Id(o, d.crx[i].cr.obj);
-            CircleTail(o, d.crx[i].cr);
-            Edge(o, d.crx[i].e);
-            break;
-        case 200520:
-            if (!valid(d.epN)) break;
-            Header(o, "■楕円オブジェクト　識別番号：", en);
-            Id(o, d.ep[i].obj);
-            EllipseTail(o, d.ep[i]);
-            break;
-        case 200530:
-            if (!valid(d.epxN)) break;
-            Header(o, "■楕円EXオブジェクト　識別番号：", en);
-            Id(o, d.epx[i].ep.obj);
-            EllipseTail(o, d.epx[i].ep);
-            Edge(o, d.epx[i].e);
-            break;
-        case 200720:
-            if (!valid(d.txN)) break;
-            Header(o, "■文字オブジェクト　識別番号：", en);
-            Id(o, d.tx[i].obj);
-            TextTail(o, d.tx[i]);
-            break;
-        case 200730:
-            if (!valid(d.txxN)) break;
-            Header(o, "■文字EXオブジェクト　識別番号：", en);
-            Id(o, d.txx[i].tx.obj);
-            TextTail(o, d.txx[i].tx);
-            TextStyleLine(o, d.txx[i].ex);
-            break;
-        case 201720:
-            if (!valid(d.bzN)) break;
-            Header(o, "■ベジェ曲線オブジェクト　識別番号：", en);
-            Id(o, d.bz[i].obj);
-            PathTail(o, d.bz[i]);
-            PointLines(o, d.bz[i].cnt, d.bz[i].pos);
-            break;
-        case 201730:
-            if (!valid(d.bzxN)) break;
-            Header(o, "■ベジェ曲線EXオブジェクト　識別番号：", en);
-            Id(o, d.bzx[i].bz.obj);
-            PathTail(o, d.bzx[i].bz);
-            PointLines(o, d.bzx[i].bz.cnt, d.bzx[i].bz.pos);
-            Edge(o, d.bzx[i].e);
-            break;
-        case 200820:
-            if (!valid(d.plN)) break;
-            Header(o, "■ポリラインオブジェクト　識別番号：", en);
-            Id(o, d.pl[i].obj);
-            PathTail(o, d.pl[i]);
-            PointLines(o, d.pl[i].cnt, d.pl[i].pos);
-            break;
-        case 200830:
-            if (!valid(d.plxN)) break;
-            Header(o, "■ポリラインEXオブジェクト　識別番号：", en);
-            Id(o, d.plx[i].pl.obj);
-            PathTail(o, d.plx[i].pl);
-            PointLines(o, d.plx[i].pl.cnt, d.plx[i].pl.pos);
-            Edge(o, d.plx[i].e);
-            break;
-        case 200940:
-            if (!valid(d.pgN)) break;
-            Header(o, "■ポリゴンオブジェクト　識別番号：", en);
-            Id(o, d.pg[i].obj);
-            PolygonTail(o, d.pg[i]);
-            PointLines(o, d.pg[i].cnt, d.pg[i].pos);
-            break;
-        case 200950: {
-            if (!valid(d.pggN)) break;
-            const auto& g = d.pgg[i];
-            Header(o, "■ポリゴンGRADオブジェクト　識別番号：", en);
-            Id(o, g.pg.obj);
-            PolygonTail(o, g.pg);
-            PointLines(o, g.pg.cnt, g.pg.pos);
-            o << "　Typ:";
-            o.dec(g.e.typ) << " fc:";
-            o.hex(g.e.col[0], 6) << " bc:";
-            o.hex(g.e.col[1], 6) << " p0:";
-            o.real(g.e.pos[0].X) << ",";
-            o.real(g.e.pos[0].Y) << " p1:";
-            o.real(g.e.pos[1].X) << ",";
-            o.real(g.e.pos[1].Y).End();
-            break;
-        }
-        case 200960: {
-            if (!valid(d.pgmN)) break;
-            const auto& m = d.pgm[i];
-            Header(o, "■ポリゴンMAPPオブジェクト　識別番号：", en);
-            Id(o, m.pg.obj);
-            PolygonTail(o, m.pg);
-            PointLines(o, m.pg.cnt, m.pg.pos);
-            o << "　Size:";
-            o.dec(m.e.size.X) << "×";
-            o.dec(m.e.size.Y) << " Depth:";
-            o.dec(m.e.depth) << "bit" << " p0:";
-            o.real(m.e.pos[0].X) << ",";
-            o.real(m.e.pos[0].Y) << " p1:";
-            o.real(m.e.pos[1].X) << ",";
-            o.real(m.e.pos[1].Y).End();
-            Dump(o, m.e.bmp, "  ", "  ");
-            break;
-        }
-        case 201890:
-            if (!valid(d.bmN)) break;
-            Header(o, "■画像オブジェクト　識別番号：", en);
-            BitmapLines(o, d.bm[i]);
-            break;
-        case 201891:
-            if (!valid(d.bmxN)) break;
-            Header(o, "■画像EXオブジェクト　識別番号：", en);
-            BitmapLines(o, d.bmx[i].bm);
-            Dump(o, d.bmx[i].exdata, "  org:", "     ");
-            break;
-        case 202020: {
-            if (!valid(d.syN)) break;
-            const auto& s = d.sy[i];
-            Header(o, "■シンボルオブジェクト　識別番号：", en);
-            Id(o, s.obj);
-            o << " (";
-            Pt(o, s.pos);
-            o << ") len:";
-            o.real(s.len) << " o:(";
-            Pt(o, s.o);
-            o << ") r0:";
-            o.real(s.r[0]) << " r1:";
-            o.real(s.r[1]) << " ea:";
-            o.deg(s.elipang) << " a:";
-            o.deg(s.angle) << " St:";
-            o.dec(s.style) << " ";
-            o.dec(s.extype) << " ";
-            o.hex(s.exattr, 4) << " p0:";
-            o.real(s.param[0]) << " p1:";
-            o.real(s.param[1]).End();
-            break;
-        }
-        case 203220:
-            if (!valid(d.grN)) break;
-            Header(o, "■グループオブジェクト　識別番号：", en);
-            GroupLine(o, d.gr[i]);
-            break;
-        case 203230:
-            if (!valid(d.grdimN)) break;
-            Header(o, "■グループDIMオブジェクト　識別番号：", en);
-            GroupLine(o, d.grdim[i].gr);
-            TextStyleLine(o, d.grdim[i].dim.txtstl);
-            TextStyleLine(o, d.grdim[i].dim.epsstl);
-            break;
-        case 203240:
-            if (!valid(d.grqleN)) break;
-            Header(o, "■グループQLEオブジェクト　識別番号：", en);
-            GroupLine(o, d.grqle[i].gr);
-            TextStyleLine(o, d.grqle[i].qle.txtstl);
-            TextStyleLine(o, d.grqle[i].qle.epsstl);
-            break;
-        case 203250:
-            if (!valid(d.grbarN)) break;
-            Header(o, "■グループBARオブジェクト　識別番号：", en);
-            GroupLine(o, d.grbar[i].gr);
-            TextStyleLine(o, d.grbar[i].bar.txtstl);
-            break;
-        default: break;  // no kind has this number: nothing is written
-        }
+        const std::size_t before = emit.lines;
+        EntitySection(d, k, o);
+        if (sections && emit.lines != before) (*sections)[k] = static_cast<std::int64_t>(before);
     }
 
     (o << "----------").End();
@@ -584,7 +594,12 @@ void Entities(const TQ6Data& d, Emit& emit)
 
 struct SinkEmit {
     const LineSink& sink;
-    void operator()(std::string_view l) const { sink(l); }
+    std::size_t lines = 0;
+    void operator()(std::string_view l)
+    {
+        sink(l);
+        ++lines;
+    }
 };
 
 struct StringEmit {
@@ -619,10 +634,10 @@ void WriteReport(const TQ6Data& doc, const LineSink& sink)
     Entities(doc, e);
 }
 
-std::size_t AppendReport(const TQ6Data& doc, std::string& out)
+std::size_t AppendReport(const TQ6Data& doc, std::string& out, std::vector<std::int64_t>* sections)
 {
     StringEmit e{out};
     Settings(doc, e);
-    Entities(doc, e);
+    Entities(doc, e, sections);
     return e.lines;
 }
