@@ -38,6 +38,8 @@ int main(int argc, char** argv)
                                     "as q6tool render --assume; may be repeated. Keys:" + keys,
                                     "KEY=VALUE");
     args.addOption(assume);
+    const QCommandLineOption drawing("drawing", "Show the drawing window (Ctrl+D) at start.");
+    args.addOption(drawing);
     args.process(app);
     q6draw::Assumptions assumptions;
     for (const QString& kv : args.values(assume)) {
@@ -59,6 +61,7 @@ int main(int argc, char** argv)
         // Once the window is on the screen.
         QMetaObject::invokeMethod(&form, [fn] { Form1->OpenFile(fn); }, Qt::QueuedConnection);
     }
+    if (args.isSet(drawing)) QMetaObject::invokeMethod(&form, [] { Form1->ShowDrawing(); }, Qt::QueuedConnection);
     const int status = QApplication::exec();
     Form1 = nullptr;
     return status;

@@ -68,9 +68,11 @@ double ItemDistance(const q6draw::Scene& s, const q6draw::Item& it, TDPoint p)
 
 void TDrawIndex::CellRange(const Box& b, int& cx0, int& cy0, int& cx1, int& cy1) const
 {
+    // Halves, so that the difference of two finite values stays finite.
     auto cell = [](double v, double origin, double size, int n) {
-        const double c = std::floor((v - origin) / size);
-        return static_cast<int>(std::clamp(c, 0.0, static_cast<double>(n - 1)));
+        const double c = std::floor((v / 2 - origin / 2) / (size / 2));
+        if (!(c >= 0)) return 0;  // NaN too
+        return c >= n - 1 ? n - 1 : static_cast<int>(c);
     };
     cx0 = cell(b.x0, extent_.x0, cw_, cols_);
     cx1 = cell(b.x1, extent_.x0, cw_, cols_);
@@ -95,15 +97,20 @@ void TDrawIndex::Build(const q6draw::Scene& s)
         return;
     }
     // About four items a cell, with cells as square as the extent allows.
-    const double w = std::max(extent_.x1 - extent_.x0, 1e-300), h = std::max(extent_.y1 - extent_.y0, 1e-300);
+    // Half widths: the extent may span more than the largest double.
+    const double hw = std::max(extent_.x1 / 2 - extent_.x0 / 2, 1e-300);
+    const double hh = std::max(extent_.y1 / 2 - extent_.y0 / 2, 1e-300);
     const double cells = std::clamp(static_cast<double>(items.size()) / 4, 1.0, 4.0e6);
-    const double aspect = std::clamp(w / h, 1e-6, 1e6);
+    double aspect = hw / hh;
+    if (!(aspect > 1e-6)) aspect = 1e-6;
+    if (!(aspect < 1e6)) aspect = 1e6;
     cols_ = static_cast<int>(std::clamp(std::round(std::sqrt(cells * aspect)), 1.0, 4096.0));
     rows_ = static_cast<int>(std::clamp(std::round(cells / cols_), 1.0, 4096.0));
-    cw_ = w / cols_;
-    ch_ = h / rows_;
-    if (!(cw_ > 0) || !std::isfinite(cw_)) cw_ = 1;
-    if (!(ch_ > 0) || !std::isfinite(ch_)) ch_ = 1;
+    // Cell sizes, also kept as doubles of the halves' quotient (cell() halves them again).
+    cw_ = hw / cols_ * 2;
+    ch_ = hh / rows_ * 2;
+    if (!(cw_ > 0)) cw_ = 1e-300;
+    if (!(ch_ > 0)) ch_ = 1e-300;
 
     // Two passes: count per cell, then fill.
     const std::size_t ncells = static_cast<std::size_t>(cols_) * static_cast<std::size_t>(rows_);
