@@ -241,8 +241,8 @@ inline std::string CheckLoadAndReport(std::span<const std::uint8_t> bytes, bool 
     if (checked && loaded) {
         std::string report;
         const std::size_t lines = AppendReport(doc, report);
-        // The title line and the settings (469 lines), the separator and the 23 counts.
-        if (lines < 469 + 1 + 23) return "the report has only " + std::to_string(lines) + " lines";
+        // The title line and the settings (469 lines), the separator and a count per entity kind.
+        if (lines < 469 + 1 + q6kinds::kEntityKindCount) return "the report has only " + std::to_string(lines) + " lines";
         if (!IsUtf8(report)) return "the report is not valid UTF-8";
     } else {
         const char* line = OpenFailureLine(checked ? OpenOutcome::LoadFailed : OpenOutcome::CheckFailed);

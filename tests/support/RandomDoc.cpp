@@ -184,8 +184,9 @@ void RandomDocument(TQ6Data& d, std::uint64_t seed, const RandomDocOptions& opt)
     for (auto& v : d.viewinfo) Fill(f, v);
 
     for (int k = 0; k < opt.entities; ++k) {
-        // Every kind in turn for the first 23, then at random.
-        const int kind = k < 23 ? k : Below(s, 23);
+        // Every kind in turn first, then at random.
+        constexpr int kKinds = static_cast<int>(q6kinds::kEntityKindCount);
+        const int kind = k < kKinds ? k : Below(s, kKinds);
         int i = 0;
 #define Q6_RANDOM_KIND(a, T, cid, cver, reader)             \
     if (i++ == kind) {                                      \
