@@ -6,6 +6,10 @@
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
+#include <cstdio>
+#include <string>
+
+#include "Q6Draw/Scene.h"
 
 #include "Unit1/Dialogs.h"
 #include "Unit1/Form1.h"
@@ -26,10 +30,27 @@ int main(int argc, char** argv)
     args.setApplicationDescription("Opens a .q6 drawing and lists everything it holds.");
     args.addHelpOption();
     args.addPositionalArgument("file", "The drawing to open at start.", "[FILE]");
+    QString keys;
+    for (const q6draw::Assumptions::Key& k : q6draw::Assumptions::Keys())
+        keys += QString("\n  %1=%2 (default %3): %4").arg(k.key, k.values, k.byDefault, k.meaning);
+    const QCommandLineOption assume("assume",
+                                    "How the drawing window (Ctrl+D) reads what the file does not state, "
+                                    "as q6tool render --assume; may be repeated. Keys:" + keys,
+                                    "KEY=VALUE");
+    args.addOption(assume);
     args.process(app);
+    q6draw::Assumptions assumptions;
+    for (const QString& kv : args.values(assume)) {
+        const std::string why = assumptions.Set(kv.toStdString());
+        if (!why.empty()) {
+            std::fprintf(stderr, "q6viewer: --assume %s: %s\n", qPrintable(kv), why.c_str());
+            return 2;
+        }
+    }
 
     TQtDialogs dialogs;
     TForm1 form(dialogs);
+    form.SetAssumptions(assumptions);
     Form1 = &form;
     form.show();
     const QStringList files = args.positionalArguments();

@@ -11,7 +11,10 @@
 #include <QPainter>
 #include <QPdfWriter>
 
+#include <sys/mman.h>
+
 #include <algorithm>
+#include <cstdlib>
 #include <cmath>
 #include <numbers>
 
@@ -35,7 +38,7 @@ public:
         cx1_ = clip.x1 / 2;
         cy0_ = clip.y0 / 2;
         cy1_ = clip.y1 / 2;
-        lines_.reserve(kBatch);
+        lines_.reserve(4096);
     }
     ~Strokes() { Flush(); }
 
@@ -84,20 +87,34 @@ public:
         const double px0 = ax, py0 = ay, px1 = bx, py1 = by;
         lines_.emplace_back(m_.X(px0 * 2), m_.Y(py0 * 2), m_.X(px1 * 2), m_.Y(py1 * 2));
         ++count;
-        if (lines_.size() >= kBatch) Flush();
+        if (lines_.size() >= Batch()) Flush();
     }
     // A segment already in pixels (markers).
     void PixelSeg(double x0, double y0, double x1, double y1)
     {
         lines_.emplace_back(x0, y0, x1, y1);
         ++count;
-        if (lines_.size() >= kBatch) Flush();
+        if (lines_.size() >= Batch()) Flush();
     }
     void Flush()
     {
         if (lines_.empty()) return;
         if (raster_ && width_ == 1.0) {
-            for (const QLineF& l : lines_) Wu(l.x1(), l.y1(), l.x2(), l.y2());
+            // by 64 x 64 tiles of the image, so that neighbours are drawn
+            // together (one ink: the order does not change the picture)
+            order_.clear();
+            order_.reserve(lines_.size());
+            for (std::uint32_t i = 0; i < lines_.size(); ++i) {
+                const QLineF& l = lines_[i];
+                const auto tx = static_cast<std::uint32_t>(std::clamp(l.x1(), 0.0, 65535.0)) >> 6;
+                const auto ty = static_cast<std::uint32_t>(std::clamp(l.y1(), 0.0, 65535.0)) >> 6;
+                order_.push_back((static_cast<std::uint64_t>((ty << 10) | tx) << 32) | i);
+            }
+            std::sort(order_.begin(), order_.end());
+            for (const std::uint64_t k : order_) {
+                const QLineF& l = lines_[static_cast<std::uint32_t>(k)];
+                Wu(l.x1(), l.y1(), l.x2(), l.y2());
+            }
         } else {
             p_.drawLines(lines_.data(), static_cast<int>(lines_.size()));
         }
@@ -121,14 +138,18 @@ public:
     std::size_t count = 0;
 
 private:
-    void Plot(int x, int y, double c)
+    // Mixes the ink into one pixel by coverage c (0 to 1), two channels at a time.
+    inline void Plot(int x, int y, double c)
     {
-        if (x < 0 || y < 0 || x >= rw_ || y >= rh_ || c <= 0) return;
+        if (static_cast<unsigned>(x) >= static_cast<unsigned>(rw_) ||
+            static_cast<unsigned>(y) >= static_cast<unsigned>(rh_) || !(c > 0))
+            return;
         auto* px = reinterpret_cast<QRgb*>(bits_ + static_cast<std::ptrdiff_t>(y) * stride_) + x;
-        const QRgb d = *px;
-        const int a = static_cast<int>(std::min(1.0, c) * 256);
-        auto mix = [a](int dc, int ic) { return dc + (((ic - dc) * a) >> 8); };
-        *px = qRgb(mix(qRed(d), qRed(ink_)), mix(qGreen(d), qGreen(ink_)), mix(qBlue(d), qBlue(ink_)));
+        const std::uint32_t a = c >= 1 ? 256u : static_cast<std::uint32_t>(c * 256), na = 256 - a;
+        const std::uint32_t d = *px, i = ink_;
+        const std::uint32_t rb = (((d & 0xFF00FFu) * na + (i & 0xFF00FFu) * a) >> 8) & 0xFF00FFu;
+        const std::uint32_t g = (((d & 0xFF00u) * na + (i & 0xFF00u) * a) >> 8) & 0xFF00u;
+        *px = 0xFF000000u | rb | g;
     }
     void Wu(double x0, double y0, double x1, double y1)
     {
@@ -171,7 +192,10 @@ private:
         }
     }
 
-    static constexpr std::size_t kBatch = 4096;
+    // a large batch for the image, whose lines are sorted by place; a small
+    // one for other devices
+    std::size_t Batch() const { return raster_ && width_ == 1.0 ? (1u << 18) : 4096u; }
+    std::vector<std::uint64_t> order_;
     QImage* raster_ = nullptr;
     uchar* bits_ = nullptr;
     qsizetype stride_ = 0;
@@ -194,8 +218,13 @@ struct Flattener {
     {
         const double r = std::max(a.rx, a.ry);
         const double sag = r * (1 - std::cos((t1 - t0) / 2));
-        if (!Finite(p0.X) || !Finite(p0.Y) || !Finite(p1.X) || !Finite(p1.Y)) {
-            if (depth > 40) return;
+        const bool f0 = Finite(p0.X) && Finite(p0.Y), f1 = Finite(p1.X) && Finite(p1.Y);
+        if (!f0 || !f1) {
+            // Beyond the largest double: such a point is far outside any view.
+            // A piece with one such end is split (one half at a time keeps
+            // it); one with two is split a few times only, so that this stays
+            // linear in the depth.
+            if (depth > 40 || (!f0 && !f1 && depth > 4)) return;
         } else {
             Box b;
             b.Add(p0.X, p0.Y);
@@ -395,9 +424,31 @@ PaintStats Paint(QPainter& p, const Scene& s, const View& view, QSize px, const 
     return st;
 }
 
+namespace {
+
+// An RGB32 image whose pixels lie in huge pages where the system allows:
+// a drawing's entities land all over the image, and with small pages nearly
+// every segment would miss the address cache.
+QImage NewImage(QSize px)
+{
+    if (px.width() <= 0 || px.height() <= 0) return {};
+    constexpr std::size_t kHuge = 2u << 20;
+    const std::size_t bpl = static_cast<std::size_t>(px.width()) * 4;
+    const std::size_t bytes = bpl * static_cast<std::size_t>(px.height());
+    if (bytes < 4 * kHuge) return QImage(px, QImage::Format_RGB32);
+    const std::size_t size = (bytes + kHuge - 1) / kHuge * kHuge;
+    void* mem = std::aligned_alloc(kHuge, size);
+    if (!mem) return {};
+    ::madvise(mem, size, MADV_HUGEPAGE);
+    return QImage(static_cast<uchar*>(mem), px.width(), px.height(), static_cast<qsizetype>(bpl),
+                  QImage::Format_RGB32, [](void* p) { std::free(p); }, mem);
+}
+
+}  // namespace
+
 QImage RenderImage(const Scene& s, const View& v, QSize px, const PaintOptions& o, PaintStats* stats)
 {
-    QImage img(px, QImage::Format_RGB32);
+    QImage img = NewImage(px);
     if (img.isNull()) return img;
     img.fill(Qt::white);
     QPainter p(&img);

@@ -1,5 +1,6 @@
 #include "Unit1/Form1.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDragEnterEvent>
@@ -9,13 +10,16 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <climits>
 #include <string>
 #include <utility>
 
 #include "Q6Unit/Q6Data.h"
+#include "Unit1/DrawWindow.h"
 #include "Unit1/FindBox.h"
 #include "Unit1/Flows.h"
 #include "Unit1/Report.h"
@@ -226,11 +230,21 @@ TForm1::TForm1(TDialogs& dialogs, QWidget* parent) : QWidget(parent), dialogs_(d
     shortcut(QKeySequence::FindNext, [this] { FindAgain(false); });
     shortcut(QKeySequence::FindPrevious, [this] { FindAgain(true); });
 
+    // The drawing window, from the keyboard and from the memo's menu.
+    ShowDrawingAction = new QAction(QString::fromUtf8("図面を表示"), this);
+    ShowDrawingAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
+    ShowDrawingAction->setShortcutContext(Qt::WindowShortcut);
+    addAction(ShowDrawingAction);
+    connect(ShowDrawingAction, &QAction::triggered, this, &TForm1::ShowDrawing);
+    Memo1->AddContextAction(ShowDrawingAction);
+    connect(Memo1, &TMemo::lineDoubleClicked, this, &TForm1::ShowLineInDrawing);
+
     FormCreate(this);
 }
 
 TForm1::~TForm1()
 {
+    draw_.reset();
     if (Q6) FormClose(this);
 }
 
@@ -278,15 +292,24 @@ bool TForm1::proc(const QString& fn)
     Memo1->ScrollToStart();
     Memo1->Clear();
 
+    sections_.clear();
+    sectionsEnd_ = 0;
     const OpenOutcome outcome = OpenDrawing(*Q6, LocalName(fn));
     if (const char* line = OpenFailureLine(outcome)) {
         Memo1->AddLine(line);
+        // A failed check leaves the document as it was; a failed load leaves
+        // part of a drawing, which the drawing window does not take.
+        reportShown_ = false;
         return false;
     }
     // The whole report in one go: one call to the memo, however many lines.
     std::string report;
-    AppendReport(*Q6, report);
+    const std::size_t lines = AppendReport(*Q6, report, &sections_);
+    // The entity sections end where the separator and the 23 counts begin.
+    sectionsEnd_ = static_cast<qsizetype>(lines >= 24 ? lines - 24 : 0);
     Memo1->AddLines(std::move(report));
+    reportShown_ = true;
+    if (draw_) UpdateDrawing();
     return true;
 }
 
@@ -344,6 +367,73 @@ void TForm1::Find(const QString& text, bool backward)
                    : r == R::Found  ? O::Found
                    : backward       ? O::WrappedToEnd
                                     : O::WrappedToStart);
+}
+
+void TForm1::UpdateDrawing()
+{
+    if (!draw_ || !Q6 || !reportShown_) return;
+    BusyCursor busy(*this);
+    draw_->SetScene(std::make_shared<const q6draw::Scene>(q6draw::Scene::Build(*Q6, assumptions_)));
+}
+
+void TForm1::ShowDrawing()
+{
+    if (!draw_) {
+        draw_ = std::make_unique<TDrawWindow>();
+        draw_->setWindowIcon(ApplicationIcon());
+        connect(draw_->View, &TDrawView::itemClicked, this, &TForm1::ShowEntryInMemo);
+        // Beside the main window.
+        draw_->move(geometry().topRight() + QPoint(16, 0));
+        UpdateDrawing();
+    }
+    draw_->show();
+    draw_->raise();
+    draw_->activateWindow();
+}
+
+qsizetype TForm1::SectionLine(std::int64_t entry) const
+{
+    if (entry < 0 || static_cast<std::size_t>(entry) >= sections_.size()) return -1;
+    return static_cast<qsizetype>(sections_[static_cast<std::size_t>(entry)]);
+}
+
+std::int64_t TForm1::EntryAtLine(qsizetype line) const
+{
+    if (sections_.empty() || line >= sectionsEnd_) return -1;
+    // Sections begin in increasing lines; entries that show nothing have -1.
+    std::int64_t lo = 0, hi = static_cast<std::int64_t>(sections_.size()) - 1, found = -1;
+    while (lo <= hi) {
+        std::int64_t mid = lo + (hi - lo) / 2;
+        std::int64_t m = mid;
+        while (m >= lo && sections_[static_cast<std::size_t>(m)] < 0) --m;  // the nearest entry with a section
+        if (m < lo) {
+            lo = mid + 1;
+            continue;
+        }
+        if (sections_[static_cast<std::size_t>(m)] <= line) {
+            found = m;
+            lo = mid + 1;
+        } else {
+            hi = m - 1;
+        }
+    }
+    return found;
+}
+
+void TForm1::ShowEntryInMemo(std::int64_t entry)
+{
+    const qsizetype line = SectionLine(entry);
+    if (line < 0) return;
+    Memo1->verticalScrollBar()->setValue(static_cast<int>(std::min<qsizetype>(line, INT_MAX)));
+    Memo1->Select(TTextPos{line, 0}, TTextPos{line, Memo1->Line(line).size()});
+}
+
+void TForm1::ShowLineInDrawing(qsizetype line)
+{
+    const std::int64_t entry = EntryAtLine(line);
+    if (entry < 0) return;
+    ShowDrawing();
+    draw_->View->Select(entry, true);
 }
 
 void TForm1::dragEnterEvent(QDragEnterEvent* event)

@@ -4,14 +4,20 @@
 
 #include <QIcon>
 #include <QWidget>
+#include <cstdint>
 #include <memory>
+#include <vector>
+
+#include "Q6Draw/Scene.h"
 
 #include "Unit1/Dialogs.h"
 #include "Unit1/Memo.h"
 
 class QLineEdit;
 class QPushButton;
+class TDrawWindow;
 class TFindBox;
+class QAction;
 class TQ6Data;
 
 class TForm1 : public QWidget {
@@ -52,6 +58,18 @@ public:
     void FindAgain(bool backward);
     TFindBox* FindBox() const { return findBox_; }
 
+    // Ctrl+D and the memo's context menu: the drawing window, made when first
+    // asked for; it follows every open that succeeds.
+    void ShowDrawing();
+    TDrawWindow* DrawWindow() const { return draw_.get(); }
+    QAction* ShowDrawingAction = nullptr;
+    // How the drawing window interprets what the file does not state.
+    void SetAssumptions(const q6draw::Assumptions& a) { assumptions_ = a; }
+    // The entry of the entity index whose report section holds a memo line,
+    // or -1; and the first line of an entry's section, or -1.
+    std::int64_t EntryAtLine(qsizetype line) const;
+    qsizetype SectionLine(std::int64_t entry) const;
+
 signals:
     // The busy cursor went up for an open or a save (true) or down again.
     void busyChanged(bool busy);
@@ -66,8 +84,19 @@ private:
     class Running;
     void Find(const QString& text, bool backward);
 
+    void ShowEntryInMemo(std::int64_t entry);
+    void ShowLineInDrawing(qsizetype line);
+    void UpdateDrawing();
+
     TDialogs& dialogs_;
     TFindBox* findBox_ = nullptr;
+    std::unique_ptr<TDrawWindow> draw_;
+    q6draw::Assumptions assumptions_;
+    // Where each entry's section begins in the memo (-1: none), while the
+    // memo shows the report of the document.
+    std::vector<std::int64_t> sections_;
+    qsizetype sectionsEnd_ = 0;  // the line after the last entity section
+    bool reportShown_ = false;   // the memo holds the report of the document as it is
     std::unique_ptr<TQ6Data> Q6;
 };
 

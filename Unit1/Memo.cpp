@@ -459,6 +459,7 @@ void TMemo::mouseDoubleClickEvent(QMouseEvent* event)
     if (event->button() != Qt::LeftButton || LineCount() == 0) return;
     const TTextPos p = PosAt(event->position().toPoint());
     Select(TTextPos{p.line, 0}, TTextPos{p.line, Line(p.line).size()});
+    emit lineDoubleClicked(p.line);
 }
 
 void TMemo::timerEvent(QTimerEvent* event)
@@ -486,5 +487,7 @@ void TMemo::contextMenuEvent(QContextMenuEvent* event)
     QAction* all = menu.addAction(QCoreApplication::translate("QWidgetTextControl", "Select All"), this, &TMemo::SelectAll);
     all->setShortcut(QKeySequence::SelectAll);
     all->setEnabled(LineCount() > 0);
+    if (!contextActions_.empty()) menu.addSeparator();
+    for (QAction* a : contextActions_) menu.addAction(a);
     menu.exec(event->globalPos());
 }

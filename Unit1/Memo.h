@@ -9,6 +9,8 @@
 #include <QPoint>
 #include <QRect>
 #include <QString>
+
+class QAction;
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -73,9 +75,14 @@ public:
     // are in view; a line out of view comes to the middle.
     void ShowRange(qsizetype line, qsizetype from, qsizetype to);
 
+    // Added to the context menu after the memo's own entries.
+    void AddContextAction(QAction* action) { contextActions_.push_back(action); }
+
 signals:
     // The lines were replaced or added to; once per call, however many lines.
     void linesChanged();
+    // A line was double-clicked (and is now selected).
+    void lineDoubleClicked(qsizetype line);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -113,4 +120,5 @@ private:
     bool dragging_ = false;
     QPoint dragPoint_;
     QBasicTimer autoScroll_;
+    std::vector<QAction*> contextActions_;
 };

@@ -4,7 +4,9 @@
 #include <bit>
 #include <charconv>
 #include <cstring>
+#include <stdexcept>
 #include <cstdint>
+#include <vector>
 
 #include "Func_/Func_.h"
 #include "Q6Unit/Q6Data.h"
@@ -437,10 +439,12 @@ void GroupLine(Lines<Emit>& o, const TQ6ObjectGroup& g)
 }
 
 template <class Emit>
-void Entities(const TQ6Data& d, Lines<Emit>& o)
+void Entities(const TQ6Data& d, Lines<Emit>& o, std::vector<std::int64_t>* sections = nullptr)
 {
     const std::size_t n = d.EntN > 0 ? std::min<std::size_t>(static_cast<std::size_t>(d.EntN), d.Ent.Length()) : 0;
+    if (sections) sections->assign(n, -1);
     for (std::size_t k = 0; k < n; ++k) {
+        const std::size_t before = o.Count();
         const TQ6EntNo& en = d.Ent[k];
         // An entry must name an element of its kind's array; nothing else is shown.
         auto valid = [&](std::int32_t count) { return en.ENo >= 0 && en.ENo < count; };
@@ -638,6 +642,7 @@ void Entities(const TQ6Data& d, Lines<Emit>& o)
             break;
         default: break;  // no kind has this number: nothing is written
         }
+        if (sections && o.Count() != before) (*sections)[k] = static_cast<std::int64_t>(before);
     }
 
     (o << "----------").End();
@@ -713,8 +718,21 @@ std::size_t WriteReportText(const TQ6Data& doc, const TextSink& sink)
     return Write(doc, e, buf, Settings<BlockEmit>, Entities<BlockEmit>);
 }
 
-std::size_t AppendReport(const TQ6Data& doc, std::string& out)
+std::size_t AppendReport(const TQ6Data& doc, std::string& out, std::vector<std::int64_t>* sections)
 {
+    // Room for the whole report at once, as far as a typical drawing goes
+    // (about 190 bytes of text an entity): a string that doubles as it grows
+    // copies itself and touches twice the memory. Room that stays unused is
+    // never touched, so it takes no memory; where it cannot be had, the
+    // string grows as it must.
+    if (doc.EntN > 0) {
+        try {
+            out.reserve(out.size() + (64u << 10) + std::min<std::size_t>(static_cast<std::size_t>(doc.EntN), 1u << 24) * 224);
+        } catch (const std::exception&) {
+        }
+    }
     StringEmit e;
-    return Write(doc, e, out, Settings<StringEmit>, Entities<StringEmit>);
+    return Write(doc, e, out, Settings<StringEmit>, [sections](const TQ6Data& d, Lines<StringEmit>& o) {
+        Entities(d, o, sections);
+    });
 }

@@ -7,6 +7,8 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
+#include <cstdint>
 
 class TQ6Data;
 
@@ -21,8 +23,10 @@ using TextSink = std::function<void(std::string_view text)>;
 std::size_t WriteReportText(const TQ6Data& doc, const TextSink& sink);
 
 // Appends the whole report to `out`, each line followed by "\n"; returns the
-// number of lines.
-std::size_t AppendReport(const TQ6Data& doc, std::string& out);
+// number of lines. With `sections`, also where each entry of the entity index
+// begins: (*sections)[k] is the line (counted from 0 in what is appended) of
+// the first line of entry k's section, or -1 when the entry shows nothing.
+std::size_t AppendReport(const TQ6Data& doc, std::string& out, std::vector<std::int64_t>* sections = nullptr);
 
 // The two halves on their own: the title line and the settings sections
 // (always 469 lines), and the entity sections with the closing counts.

@@ -76,6 +76,16 @@ bool WriteAllSync(const std::string& path, const std::vector<char>& buf)
     return ok;
 }
 
+// Fresh memory from the system, as a load gets it: n bytes allocated, one
+// byte written in each page (each write a page fault), released.
+void TouchFresh(std::size_t n)
+{
+    auto* p = static_cast<volatile char*>(std::malloc(n));
+    if (!p) return;
+    for (std::size_t i = 0; i < n; i += 4096) p[i] = 1;
+    std::free(const_cast<char*>(p));
+}
+
 // The process's peak resident memory (VmHWM), in KiB.
 long MaxRssKiB()
 {
@@ -310,6 +320,9 @@ int main(int argc, char** argv)
 
     long before = 0;
     const long peak = LoadPeakKiB("/proc/self/exe", path, before);
+    // The machine's limit for the memory that a load in a new process takes.
+    const std::size_t loadBytes = peak > before ? static_cast<std::size_t>(peak - before) * 1024 : bytes.size();
+    const double tFresh = Best(runs, [&] { TouchFresh(loadBytes); });
 
     const double ents = std::max(1, doc->EntN);
     const auto row = [&](const char* what, double t, double mbs, const char* extra = "") {
@@ -327,6 +340,7 @@ int main(int argc, char** argv)
     row("raw write + fsync", tWrite, mb);
     if (tDd > 0) row("dd bs=4M conv=fsync (process)", tDd, mb);
     else missing("dd bs=4M conv=fsync (process)", tDd);
+    row("fresh memory of a load (faults)", tFresh, static_cast<double>(loadBytes) / 1e6, "MB/s of memory");
     row("FileIn", tLoad, mb);
     row("FileOut (+ fsync, rename)", tSave, mb, saved ? "" : "FAILED");
     row("save into memory", tSaveMem, mb);

@@ -4,6 +4,14 @@
 #include <string>
 #include <vector>
 
+class TQ6Data;
+
+// The one document of a command. It is never released: the process ends
+// right after the command, and the system takes back the memory of a million
+// entities at once, where releasing them one by one takes a tenth of a
+// second. (It stays reachable, so leak checkers do not count it.)
+TQ6Data& CommandDocument();
+
 // Lists every chunk of FILE and what loading did with it. Exit status 0 when
 // the file loads, 1 when it does not.
 int ChunksCommand(const std::string& file);

@@ -137,6 +137,15 @@ public:
     void Str(const char* name, const std::string& s)
     {
         Key(name);
+        // Printable ASCII without quotes or backslashes stands as it is; any
+        // other text goes through the JSON library's escaping.
+        const bool plain = std::all_of(s.begin(), s.end(), [](char c) { return c >= 0x20 && c < 0x7F && c != '"' && c != '\\'; });
+        if (plain) {
+            out_ += '"';
+            out_ += s;
+            out_ += '"';
+            return;
+        }
         out_ += json(s).dump(-1, ' ', false, json::error_handler_t::replace);
     }
     // The document's own braces.

@@ -31,7 +31,7 @@ bool ReadWhole(const std::string& fn, std::string& text)
 
 int JsonCommand(const std::string& file, const std::string& out)
 {
-    TQ6Data doc;
+    TQ6Data& doc = CommandDocument();
     const OpenOutcome r = OpenDrawing(doc, file);
     if (r != OpenOutcome::Loaded) {
         std::fprintf(stderr, "%s\n", OpenFailureLine(r));
@@ -74,7 +74,7 @@ int BuildCommand(const std::string& in, const std::string& out)
         std::fprintf(stderr, "q6tool: cannot read %s: %s\n", in.c_str(), std::strerror(errno));
         return 1;
     }
-    TQ6Data doc;
+    TQ6Data& doc = CommandDocument();
     std::string error;
     std::vector<std::string> warnings;
     if (!ImportJson(text, doc, error, &warnings)) {

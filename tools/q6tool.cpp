@@ -66,6 +66,12 @@ int g_stdoutErrno = 0;
 
 }  // namespace
 
+TQ6Data& CommandDocument()
+{
+    static TQ6Data* const doc = new TQ6Data;
+    return *doc;
+}
+
 void NoteStdoutError(int err)
 {
     if (!g_stdoutErrno) g_stdoutErrno = err;
@@ -142,7 +148,7 @@ namespace {
 
 int Report(const std::string& fn)
 {
-    TQ6Data doc;
+    TQ6Data& doc = CommandDocument();
     Out out;
     if (!Open(doc, fn, out)) return 1;
     out.Flush();
@@ -157,7 +163,7 @@ int Report(const std::string& fn)
 
 int Save(const std::string& in, const std::string& outName)
 {
-    TQ6Data doc;
+    TQ6Data& doc = CommandDocument();
     Out out;
     if (!Open(doc, in, out)) return 1;
     const SaveOutcome s = SaveDrawing(&doc, outName);

@@ -2,6 +2,7 @@
 // entities at known coordinates, on a view and size chosen by the test.
 #include <QGuiApplication>
 #include <QImage>
+#include <QPainter>
 
 #include <gtest/gtest.h>
 
@@ -96,7 +97,9 @@ TEST(Paint, HugeAndInfiniteValuesNeitherHangNorInkTheWrongPlaces)
     // through the view, and entities that are skipped
     const Scene s = Make(Cat({df::Line(-big / 4, 50, big / 4, 50), df::Circle(50, -1e15 + 20, 1e15, 0, 0),
                               df::Circle(0, 0, big, 0, 0), df::Line(0, std::nan(""), 1, 1),
-                              df::Ellipse(1e300, 1e300, 1e300, 1e300, 0, 0, 0)}));
+                              df::Ellipse(1e300, 1e300, 1e300, 1e300, 0, 0, 0),
+                              // whole quarters of these lie beyond the largest double
+                              df::Circle(1.5e308, 1.5e308, 1.7e308, 0, 0), df::Circle(-1.7e308, 1.7e308, 1.7e308, 0, 0)}));
     const QImage img = RenderImage(s, kView, kSize);
     EXPECT_TRUE(px::InkedNear(img, 100, 100));  // the line at y = 50
     EXPECT_TRUE(px::InkedNear(img, 100, 160));  // the circle's top at y = 20
@@ -125,6 +128,30 @@ TEST(Paint, TheHighlightIsDrawnOverTheRest)
     const QImage one = RenderImage(s, kView, kSize, only);
     EXPECT_FALSE(px::InkedNear(one, 40, 100, 2));
     EXPECT_TRUE(px::InkedNear(one, 100, 40));
+}
+
+TEST(Paint, TheImageFastPathDrawsWhatQtsStrokerDraws)
+{
+    Buf e;
+    for (int i = 0; i < 40; ++i) {
+        const double t = i * 0.37;
+        const Buf one = i % 3 == 0   ? df::Line(5 + i * 2, 5, 95 - i, 90 - i * 0.5)
+                        : i % 3 == 1 ? df::Circle(50 + 20 * std::cos(t), 50 + 20 * std::sin(t), 3 + i * 0.5, t, t + 2)
+                                     : df::Polyline({{10, 10 + i * 2.0}, {50, 30 + i}, {90, 12 + i * 1.5}});
+        e.insert(e.end(), one.begin(), one.end());
+    }
+    const Scene s = Make(e);
+    const QImage fast = RenderImage(s, kView, kSize);
+    // a clip makes the painter take Qt's own stroker
+    QImage slow(kSize, QImage::Format_RGB32);
+    slow.fill(Qt::white);
+    {
+        QPainter p(&slow);
+        p.setClipRect(QRect(QPoint(0, 0), kSize));
+        Paint(p, s, kView, kSize);
+    }
+    EXPECT_GT(px::InkCount(fast), 1000u);
+    EXPECT_GE(px::InkIoU(fast, slow, 1), 0.97);
 }
 
 TEST(Paint, TextsUseTheJapaneseFont)

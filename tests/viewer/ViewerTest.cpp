@@ -19,6 +19,11 @@
 #include <QFileSystemModel>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
+#include <QContextMenuEvent>
+#include <QWheelEvent>
+#include <QAction>
+#include <cmath>
 #include <QScopeGuard>
 #include <QMessageBox>
 #include <QAbstractButton>
@@ -31,6 +36,10 @@
 #include <vector>
 
 #include "ChunkBuilder.h"
+#include "DrawFixtures.h"
+#include "PixelChecks.h"
+#include "Q6Draw/Paint.h"
+#include "Unit1/DrawWindow.h"
 #include "Q6Unit/Q6Data.h"
 #include "Unit1/Dialogs.h"
 #include "Unit1/FindBox.h"
@@ -1016,6 +1025,210 @@ private slots:
         QVERIFY(!box->Next->isEnabled() && !box->Previous->isEnabled());
         // The search never changed the report.
         QCOMPARE(Memo(), ReportOf(sample));
+    }
+
+    // ---- the drawing window ------------------------------------------------
+
+    // Three entities at known places: a point, a line along y = 10 and a
+    // circle about (50, 60); the report sections follow the 469 settings lines.
+    tb::Buf Shapes() const
+    {
+        return Cat({tb::Title("shapes"), tb::Point(1, 5, 5), df::Line(10, 10, 90, 10), df::Circle(50, 60, 20, 0, 0)});
+    }
+    TDrawWindow* ShowDrawingByKey()
+    {
+        form_->activateWindow();
+        if (!QTest::qWaitForWindowActive(form_.get())) return nullptr;
+        QTest::keyClick(form_->Memo1, Qt::Key_D, Qt::ControlModifier);
+        TDrawWindow* w = form_->DrawWindow();
+        if (!w || !QTest::qWaitForWindowExposed(w)) return nullptr;
+        return w;
+    }
+
+    // Ctrl+D shows the drawing of the open file, fitted, with the same pixels
+    // as the painter gives for the same view, and the status bar's account.
+    void drawingWindowShowsTheDrawing()
+    {
+        const QString sample = Path("sample.q6");
+        QVERIFY(QFile::copy(Q6_SOURCE_DIR "/samples/sample.q6", sample));
+        Open(sample);
+        TDrawWindow* w = ShowDrawingByKey();
+        QVERIFY(w);
+        QCOMPARE(w->windowTitle(), U("図面"));
+        QVERIFY(!w->windowIcon().isNull());
+        TDrawView* v = w->View;
+        QVERIFY(v->Scene());
+        QCOMPARE(v->Zoom(), 1.0);
+
+        // The same file through the scene and painter on their own.
+        TQ6Data doc;
+        QCOMPARE(OpenDrawing(doc, QFile::encodeName(sample).toStdString()), OpenOutcome::Loaded);
+        const q6draw::Scene scene = q6draw::Scene::Build(doc);
+        const QImage expected = q6draw::RenderImage(scene, v->CurrentView(), v->size());
+        const QImage shown = v->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(shown.size(), expected.size());
+        const double iou = px::InkIoU(shown, expected);
+        QVERIFY2(iou >= 0.95, qPrintable(QString::number(iou)));
+        std::size_t ink = 0;
+        for (int y = 0; y < shown.height(); ++y)
+            for (int x = 0; x < shown.width(); ++x) ink += px::Inked(shown.pixel(x, y));
+        QVERIFY(ink > 500);
+        QCOMPARE(w->Summary->text(), QString::fromStdString(scene.SummaryLine()));
+        QVERIFY(w->Assumed->text().contains("y=up"));
+        // Zoomed in 10 times about a point, still the painter's pixels.
+        v->ZoomAt(QPointF(v->width() / 3.0, v->height() / 2.0), 10);
+        const QImage zoomed = q6draw::RenderImage(scene, v->CurrentView(), v->size());
+        const double iouZoomed = px::InkIoU(v->grab().toImage().convertToFormat(QImage::Format_RGB32), zoomed);
+        QVERIFY2(iouZoomed >= 0.95, qPrintable(QString::number(iouZoomed)));
+        QCOMPARE(w->ZoomLabel->text(), U("倍率 1000%"));
+    }
+
+    // Zooming keeps the drawing point under the cursor where it is; a drag
+    // moves the drawing with the mouse; the arrow keys pan; Home fits again.
+    void zoomAndPanKeepThePointUnderTheCursor()
+    {
+        Open(Write("shapes.q6", Shapes()));
+        TDrawWindow* w = ShowDrawingByKey();
+        QVERIFY(w);
+        TDrawView* v = w->View;
+        const q6draw::View fit = v->CurrentView();
+        const QPointF at(v->width() * 0.3, v->height() * 0.7);
+        const TDPoint under = v->ToDrawing(at);
+        for (int notches : {1, 3, -2, 5}) {
+            QWheelEvent wheel(at, v->mapToGlobal(at), QPoint(), QPoint(0, 120 * notches), Qt::NoButton, Qt::NoModifier,
+                              Qt::NoScrollPhase, false);
+            QApplication::sendEvent(v, &wheel);
+            const TDPoint now = v->ToDrawing(at);
+            QVERIFY(std::abs(now.X - under.X) < 1e-9 * (1 + std::abs(under.X)));
+            QVERIFY(std::abs(now.Y - under.Y) < 1e-9 * (1 + std::abs(under.Y)));
+        }
+        QVERIFY(std::abs(v->Zoom() - std::pow(1.25, 7)) < 1e-9);
+
+        const QPoint from(100, 100), to(160, 130);
+        const TDPoint grabbed = v->ToDrawing(from);
+        QTest::mousePress(v, Qt::LeftButton, Qt::NoModifier, from);
+        QTest::mouseMove(v, QPoint(130, 115));
+        QTest::mouseMove(v, to);
+        QTest::mouseRelease(v, Qt::LeftButton, Qt::NoModifier, to);
+        const TDPoint dropped = v->ToDrawing(to);
+        QVERIFY(std::abs(dropped.X - grabbed.X) < 1e-9 && std::abs(dropped.Y - grabbed.Y) < 1e-9);
+        QCOMPARE(v->Selected(), std::int64_t{-1});  // a drag selects nothing
+
+        const QPointF centre(v->width() / 2.0, v->height() / 2.0);
+        const TDPoint before = v->ToDrawing(centre);
+        v->setFocus();
+        QTest::keyClick(v, Qt::Key_Right);
+        const TDPoint right = v->ToDrawing(centre);
+        QVERIFY(right.X > before.X);
+        QCOMPARE(right.Y, before.Y);
+        QTest::keyClick(v, Qt::Key_Up);
+        QVERIFY(v->ToDrawing(centre).Y > before.Y);  // Y up: the view moves up the drawing
+
+        QTest::keyClick(v, Qt::Key_Home);
+        QCOMPARE(v->Zoom(), 1.0);
+        const q6draw::View again = v->CurrentView();
+        QCOMPARE(again.x0, fit.x0);
+        QCOMPARE(again.y1, fit.y1);
+    }
+
+    // A click on an entity's pixel selects it and brings its report section
+    // to the top of the memo, its first line selected; a double click in a
+    // section selects the entity in the drawing and brings it into view.
+    void selectionGoesBetweenDrawingAndReport()
+    {
+        const QString fn = Write("shapes.q6", Shapes());
+        Open(fn);
+        TDrawWindow* w = ShowDrawingByKey();
+        QVERIFY(w);
+        TDrawView* v = w->View;
+        TMemo* m = form_->Memo1;
+        // The line's middle, and a point of the circle.
+        struct Case {
+            TDPoint at;
+            std::int64_t entry;
+            const char* header;
+        };
+        for (const Case& c : {Case{{50, 10}, 1, "■線オブジェクト"}, Case{{70, 60}, 2, "■円オブジェクト"},
+                              Case{{5, 5}, 0, "■点オブジェクト"}}) {
+            const QPoint p = v->ToPixel(c.at).toPoint();
+            QTest::mouseClick(v, Qt::LeftButton, Qt::NoModifier, p);
+            QCOMPARE(v->Selected(), c.entry);
+            const qsizetype line = form_->SectionLine(c.entry);
+            QVERIFY(line >= 469);
+            QVERIFY(m->Line(line).startsWith(U(c.header)));
+            QCOMPARE(m->FirstVisibleLine(), std::min<qsizetype>(line, m->verticalScrollBar()->maximum()));
+            QCOMPARE(m->SelectionStart(), (TTextPos{line, 0}));
+            QCOMPARE(m->SelectedText(), m->Line(line));
+        }
+        // The circle's centre is far from its line: nothing there.
+        QTest::mouseClick(v, Qt::LeftButton, Qt::NoModifier, v->ToPixel({50, 60}).toPoint());
+        QCOMPARE(v->Selected(), std::int64_t{-1});
+
+        // The selected entity is drawn highlighted (red).
+        v->Select(1, false);
+        const QImage img = v->grab().toImage();
+        const QPoint mid = v->ToPixel({50, 10}).toPoint();
+        const QColor c = img.pixelColor(mid);
+        QVERIFY2(c.red() > 150 && c.green() < 120, qPrintable(c.name()));
+
+        // Zoomed far into a corner, double-click the circle's second line.
+        v->ZoomAt(QPointF(0, 0), 50);
+        const qsizetype circle = form_->SectionLine(2);
+        QCOMPARE(form_->EntryAtLine(circle + 1), std::int64_t{2});
+        QCOMPARE(form_->EntryAtLine(circle - 1), std::int64_t{1});
+        QCOMPARE(form_->EntryAtLine(10), std::int64_t{-1});      // a settings line
+        QCOMPARE(form_->EntryAtLine(m->LineCount() - 1), std::int64_t{-1});  // a count line
+        const QRect row = m->LineRect(circle + 1);
+        form_->activateWindow();
+        QTest::mouseDClick(m->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(20, row.center().y()));
+        QCOMPARE(v->Selected(), std::int64_t{2});
+        const QPointF centre = v->ToPixel({50, 60});
+        QVERIFY(v->rect().contains(centre.toPoint()));
+        QVERIFY(v->rect().contains(v->ToPixel({30, 40}).toPoint()));
+        QVERIFY(v->rect().contains(v->ToPixel({70, 80}).toPoint()));
+    }
+
+    // The window follows every open: a new drawing replaces the old one and
+    // is fitted; a failed open leaves what was shown. The memo's context
+    // menu offers the window.
+    void drawingWindowFollowsOpens()
+    {
+        Open(Write("a.q6", Shapes()));
+        TDrawWindow* w = ShowDrawingByKey();
+        QVERIFY(w);
+        const q6draw::Scene* first = w->View->Scene();
+        QCOMPARE(first->Items().size(), std::size_t{3});
+        w->View->ZoomAt(QPointF(10, 10), 4);
+        Open(Write("b.q6", DrawingB()));
+        const q6draw::Scene* second = w->View->Scene();
+        QVERIFY(second && second != first);
+        QCOMPARE(second->Items().size(), std::size_t{1});
+        QCOMPARE(w->View->Zoom(), 1.0);
+        Open(Write("bad.q6", {'b', 'a', 'd'}));
+        QCOMPARE(w->View->Scene(), second);
+        // A load that fails half way leaves the drawing as it was, too.
+        Open(Write("cut.q6", Cat({Shapes(), tb::Buf{0xD1, 0x07, 0x14, 0x00, 0x05}})));
+        QCOMPARE(w->View->Scene(), second);
+        QVERIFY(form_->Memo1->LineCount() == 1);
+        QCOMPARE(form_->EntryAtLine(0), std::int64_t{-1});
+        // Clicking the old drawing now has no section to show.
+        QTest::mouseClick(w->View, Qt::LeftButton, Qt::NoModifier, w->View->rect().center());
+
+        QVERIFY(form_->ShowDrawingAction);
+        QCOMPARE(form_->ShowDrawingAction->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_D));
+        bool offered = false;
+        auto* poll = new QTimer(this);
+        connect(poll, &QTimer::timeout, this, [&, poll] {
+            if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+                for (QAction* a : menu->actions()) offered |= a == form_->ShowDrawingAction;
+                menu->close();
+                poll->stop();
+            }
+        });
+        poll->start(10);
+        QContextMenuEvent ev(QContextMenuEvent::Mouse, QPoint(10, 10), form_->Memo1->mapToGlobal(QPoint(10, 10)));
+        QApplication::sendEvent(form_->Memo1->viewport(), &ev);
+        QVERIFY(offered);
     }
 };
 

@@ -1,0 +1,194 @@
+#include "Unit1/DrawIndex.h"
+
+#include <algorithm>
+#include <cmath>
+
+using q6draw::Box;
+
+namespace {
+
+// An item over more cells than this is kept apart rather than in every cell.
+constexpr std::int64_t kMaxCellsPerItem = 64;
+
+double Distance(const Box& b, TDPoint p)
+{
+    const double dx = std::max({b.x0 - p.X, 0.0, p.X - b.x1});
+    const double dy = std::max({b.y0 - p.Y, 0.0, p.Y - b.y1});
+    return std::hypot(dx, dy);
+}
+
+double SegmentDistance(TDPoint a, TDPoint b, TDPoint p)
+{
+    const double dx = b.X - a.X, dy = b.Y - a.Y;
+    const double len2 = dx * dx + dy * dy;
+    double t = len2 > 0 ? ((p.X - a.X) * dx + (p.Y - a.Y) * dy) / len2 : 0;
+    t = std::clamp(t, 0.0, 1.0);
+    return std::hypot(a.X + t * dx - p.X, a.Y + t * dy - p.Y);
+}
+
+// How far p lies from what the item draws: its segments, its curves through
+// their points (Bezier control polygons, arcs at 128 points a turn), texts
+// and images from their boxes.
+double ItemDistance(const q6draw::Scene& s, const q6draw::Item& it, TDPoint p)
+{
+    using q6draw::PrimType;
+    double best = INFINITY;
+    for (const q6draw::Prim& pr : s.Prims(it)) {
+        const auto pts = s.Points(pr);
+        switch (pr.type) {
+        case PrimType::Polyline:
+        case PrimType::Bezier:
+            for (std::size_t i = 1; i < pts.size(); ++i) best = std::min(best, SegmentDistance(pts[i - 1], pts[i], p));
+            if ((pr.flags & q6draw::Prim::Closed) && pts.size() > 2)
+                best = std::min(best, SegmentDistance(pts.back(), pts.front(), p));
+            if (pts.size() == 1) best = std::min(best, std::hypot(pts[0].X - p.X, pts[0].Y - p.Y));
+            break;
+        case PrimType::Marker:
+            if (!pts.empty()) best = std::min(best, std::hypot(pts[0].X - p.X, pts[0].Y - p.Y));
+            break;
+        case PrimType::Arc: {
+            const q6draw::Arc a = s.ArcOf(pr);
+            const int n = std::clamp(static_cast<int>(std::ceil(std::abs(a.sweep) / (2 * 3.141592653589793) * 128)), 8, 512);
+            TDPoint prev = a.At(a.start);
+            for (int i = 1; i <= n; ++i) {
+                const TDPoint q = a.At(a.start + a.sweep * i / n);
+                best = std::min(best, SegmentDistance(prev, q, p));
+                prev = q;
+            }
+            break;
+        }
+        case PrimType::Text:
+        case PrimType::Image: best = std::min(best, Distance(s.PrimBox(pr), p)); break;
+        }
+    }
+    return best;
+}
+
+}  // namespace
+
+void TDrawIndex::CellRange(const Box& b, int& cx0, int& cy0, int& cx1, int& cy1) const
+{
+    auto cell = [](double v, double origin, double size, int n) {
+        const double c = std::floor((v - origin) / size);
+        return static_cast<int>(std::clamp(c, 0.0, static_cast<double>(n - 1)));
+    };
+    cx0 = cell(b.x0, extent_.x0, cw_, cols_);
+    cx1 = cell(b.x1, extent_.x0, cw_, cols_);
+    cy0 = cell(b.y0, extent_.y0, ch_, rows_);
+    cy1 = cell(b.y1, extent_.y0, ch_, rows_);
+}
+
+void TDrawIndex::Build(const q6draw::Scene& s)
+{
+    const auto items = s.Items();
+    boxes_.assign(items.size(), Box{});
+    for (std::size_t i = 0; i < items.size(); ++i)
+        if (items[i].status != q6draw::Status::Skipped) boxes_[i] = s.ItemBox(items[i]);
+    seen_.assign(items.size(), 0);
+    stamp_ = 0;
+    extent_ = s.Extent();
+    big_.clear();
+    cellItems_.clear();
+    if (extent_.empty) {
+        cols_ = rows_ = 0;
+        cellStart_.assign(1, 0);
+        return;
+    }
+    // About four items a cell, with cells as square as the extent allows.
+    const double w = std::max(extent_.x1 - extent_.x0, 1e-300), h = std::max(extent_.y1 - extent_.y0, 1e-300);
+    const double cells = std::clamp(static_cast<double>(items.size()) / 4, 1.0, 4.0e6);
+    const double aspect = std::clamp(w / h, 1e-6, 1e6);
+    cols_ = static_cast<int>(std::clamp(std::round(std::sqrt(cells * aspect)), 1.0, 4096.0));
+    rows_ = static_cast<int>(std::clamp(std::round(cells / cols_), 1.0, 4096.0));
+    cw_ = w / cols_;
+    ch_ = h / rows_;
+    if (!(cw_ > 0) || !std::isfinite(cw_)) cw_ = 1;
+    if (!(ch_ > 0) || !std::isfinite(ch_)) ch_ = 1;
+
+    // Two passes: count per cell, then fill.
+    const std::size_t ncells = static_cast<std::size_t>(cols_) * static_cast<std::size_t>(rows_);
+    cellStart_.assign(ncells + 1, 0);
+    auto each = [&](auto&& f) {
+        for (std::size_t i = 0; i < boxes_.size(); ++i) {
+            const Box& b = boxes_[i];
+            if (b.empty) continue;
+            int x0, y0, x1, y1;
+            CellRange(b, x0, y0, x1, y1);
+            if (static_cast<std::int64_t>(x1 - x0 + 1) * (y1 - y0 + 1) > kMaxCellsPerItem) {
+                f(i, -1, 0, 0, 0);
+                continue;
+            }
+            f(i, x0, y0, x1, y1);
+        }
+    };
+    each([&](std::size_t i, int x0, int y0, int x1, int y1) {
+        if (x0 < 0) {
+            big_.push_back(static_cast<std::uint32_t>(i));
+            return;
+        }
+        for (int y = y0; y <= y1; ++y)
+            for (int x = x0; x <= x1; ++x) ++cellStart_[static_cast<std::size_t>(y) * cols_ + x + 1];
+    });
+    for (std::size_t c = 0; c < ncells; ++c) cellStart_[c + 1] += cellStart_[c];
+    cellItems_.resize(cellStart_[ncells]);
+    std::vector<std::uint32_t> fill(cellStart_.begin(), cellStart_.end() - 1);
+    each([&](std::size_t i, int x0, int y0, int x1, int y1) {
+        if (x0 < 0) return;
+        for (int y = y0; y <= y1; ++y)
+            for (int x = x0; x <= x1; ++x) cellItems_[fill[static_cast<std::size_t>(y) * cols_ + x]++] = static_cast<std::uint32_t>(i);
+    });
+}
+
+void TDrawIndex::Query(const Box& b, double tiny, std::vector<std::uint32_t>& large, std::vector<std::uint32_t>& small) const
+{
+    large.clear();
+    small.clear();
+    if (b.empty || extent_.empty || !extent_.Intersects(b)) return;
+    if (++stamp_ == 0) {  // wrapped: forget every earlier query
+        std::fill(seen_.begin(), seen_.end(), 0);
+        stamp_ = 1;
+    }
+    auto take = [&](std::uint32_t i) {
+        if (seen_[i] == stamp_) return;
+        seen_[i] = stamp_;
+        const Box& ib = boxes_[i];
+        if (!ib.Intersects(b)) return;
+        (ib.x1 - ib.x0 < tiny && ib.y1 - ib.y0 < tiny ? small : large).push_back(i);
+    };
+    int x0, y0, x1, y1;
+    CellRange(b, x0, y0, x1, y1);
+    for (int y = y0; y <= y1; ++y) {
+        const std::size_t row = static_cast<std::size_t>(y) * cols_;
+        for (std::uint32_t k = cellStart_[row + x0]; k < cellStart_[row + x1 + 1]; ++k) take(cellItems_[k]);
+    }
+    for (std::uint32_t i : big_) take(i);
+    // Cells list items in file order, but an item over several cells comes
+    // back out of it: the painter draws in file order.
+    if (y0 != y1 || x0 != x1 || !big_.empty()) {
+        std::sort(large.begin(), large.end());
+        std::sort(small.begin(), small.end());
+    }
+}
+
+std::int64_t TDrawIndex::Pick(const q6draw::Scene& s, TDPoint p, double r) const
+{
+    Box around;
+    around.Add(p.X - r, p.Y - r);
+    around.Add(p.X + r, p.Y + r);
+    std::vector<std::uint32_t> large, small;
+    Query(around, 0, large, small);
+    std::int64_t best = -1;
+    double bestD = r;
+    large.insert(large.end(), small.begin(), small.end());
+    std::sort(large.begin(), large.end());
+    const auto items = s.Items();
+    for (std::uint32_t i : large) {
+        if (i >= items.size() || Distance(boxes_[i], p) > bestD) continue;
+        const double d = ItemDistance(s, items[i], p);
+        if (d <= bestD) {
+            bestD = d;
+            best = i;
+        }
+    }
+    return best;
+}
