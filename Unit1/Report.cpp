@@ -439,7 +439,8 @@ void GroupLine(Lines<Emit>& o, const TQ6ObjectGroup& g)
 }
 
 template <class Emit>
-void Entities(const TQ6Data& d, Lines<Emit>& o, std::vector<std::int64_t>* sections = nullptr)
+// With `sections`, where each entry's section begins (-1: it shows nothing).
+void MarkedEntities(const TQ6Data& d, Lines<Emit>& o, std::vector<std::int64_t>* sections)
 {
     const std::size_t n = d.EntN > 0 ? std::min<std::size_t>(static_cast<std::size_t>(d.EntN), d.Ent.Length()) : 0;
     if (sections) sections->assign(n, -1);
@@ -659,6 +660,12 @@ void Entities(const TQ6Data& d, Lines<Emit>& o, std::vector<std::int64_t>* secti
     for (const auto& [label, count] : counts) (o << label).dec(count).End();
 }
 
+template <class Emit>
+void Entities(const TQ6Data& d, Lines<Emit>& o)
+{
+    MarkedEntities(d, o, nullptr);
+}
+
 struct SinkEmit {
     static constexpr bool kPerLine = true;
     static constexpr bool kBlocks = false;
@@ -733,6 +740,6 @@ std::size_t AppendReport(const TQ6Data& doc, std::string& out, std::vector<std::
     }
     StringEmit e;
     return Write(doc, e, out, Settings<StringEmit>, [sections](const TQ6Data& d, Lines<StringEmit>& o) {
-        Entities(d, o, sections);
+        MarkedEntities(d, o, sections);
     });
 }

@@ -232,6 +232,22 @@ inline std::string CheckLoadAndReport(std::span<const std::uint8_t> bytes, bool 
         // The title line and the settings (469 lines), the separator and a count per entity kind.
         if (lines < 469 + 1 + q6kinds::kEntityKindCount) return "the report has only " + std::to_string(lines) + " lines";
         if (!IsUtf8(report)) return "the report is not valid UTF-8";
+        // The report line by line and in blocks (q6tool's form) is the same text.
+        std::string lineByLine;
+        WriteReport(doc, [&](std::string_view l) {
+            lineByLine += l;
+            lineByLine += '\n';
+        });
+        if (lineByLine != report) return "the report line by line differs from the report into a string";
+        std::string blocks;
+        bool wholeLines = true;
+        if (WriteReportText(doc, [&](std::string_view b) {
+                wholeLines = wholeLines && !b.empty() && b.back() == '\n';
+                blocks += b;
+            }) != lines)
+            return "the report in blocks counts other lines";
+        if (!wholeLines) return "a block of the report does not end at a line's end";
+        if (blocks != report) return "the report in blocks differs from the report into a string";
     } else {
         const char* line = OpenFailureLine(checked ? OpenOutcome::LoadFailed : OpenOutcome::CheckFailed);
         if (!line || !*line) return "a failed open has no failure line";
