@@ -37,7 +37,7 @@ const char* KindName(Kind k)
 {
     switch (k) {
 #define Q6_DRAW_NAME(a, T, id, ver, reader) \
-    case Kind::a: return ChunkKindName(id, ver);
+    case Kind::a: return q6kinds::ChunkName(id, ver);
         Q6_ENTITY_KINDS(Q6_DRAW_NAME)
 #undef Q6_DRAW_NAME
     case Kind::Invalid: return "invalid index entry";

@@ -7,6 +7,7 @@
 
 #include "Q6Unit/Layout.h"
 #include "Q6Unit/Q6Data.h"
+#include "Q6Unit/Walk.h"
 
 namespace {
 
@@ -117,19 +118,7 @@ std::string DumpDocument(const TQ6Data& d)
     using q6layout::Fields;
     std::string out;
     Dumper v(out);
-    v.Text("Title", d.Title, 256);
-    v.Nest("li", [&] { Fields(v, d.li); });
-    v.Nest("psz", [&] { Fields(v, d.psz); });
-    v.Nest("ai", [&] { Fields(v, d.ai); });
-    v.Nest("gi", [&] { Fields(v, d.gi); });
-    v.Array("txtstl", d.txtstl.size(), [&](std::size_t i) { Fields(v, d.txtstl[i]); });
-    v.Array("dimstl", d.dimstl.size(), [&](std::size_t i) { Fields(v, d.dimstl[i]); });
-    v.Array("dimstlex", d.dimstlex.size(), [&](std::size_t i) { Fields(v, d.dimstlex[i]); });
-    v.Nest("symstl", [&] { Fields(v, d.symstl); });
-    v.Nest("prnstl", [&] { Fields(v, d.prnstl); });
-    v.Nest("pri", [&] { Fields(v, d.pri); });
-    v.Array("coltbl", d.coltbl.size(), [&](std::size_t i) { v.Num(nullptr, d.coltbl[i]); });
-    v.Array("viewinfo", d.viewinfo.size(), [&](std::size_t i) { Fields(v, d.viewinfo[i]); });
+    q6walk::Settings(d, [&](const q6kinds::ChunkKind& k, const auto& m) { q6walk::SettingsFields(v, k, m); });
     v.Num("EntN", d.EntN);
     for (std::int32_t k = 0; k < d.EntN && static_cast<std::size_t>(k) < d.Ent.Length(); ++k) {
         const TQ6EntNo& e = d.Ent[static_cast<std::size_t>(k)];
@@ -137,12 +126,12 @@ std::string DumpDocument(const TQ6Data& d)
         std::snprintf(head, sizeof head, "Ent[%d] = %d/%d\n", k, e.INo, e.ENo);
         out += head;
     }
-#define Q6_DUMP_KIND(a, T, cid, cver, reader)                                                        \
-    v.Num(#a "N", d.a##N);                                                                            \
-    for (std::int32_t i = 0; i < d.a##N && static_cast<std::size_t>(i) < d.a.Length(); ++i)          \
-        v.Nest((std::string(#a "[") + std::to_string(i) + "]").c_str(),                                \
-               [&] { Fields(v, d.a[static_cast<std::size_t>(i)]); });
-    Q6_ENTITY_KINDS(Q6_DUMP_KIND)
-#undef Q6_DUMP_KIND
+    q6walk::EntityKinds(d, [&](const q6kinds::ChunkKind& k, const auto& arr, std::int32_t count) {
+        const std::string name(k.member);
+        v.Num((name + "N").c_str(), count);
+        for (std::int32_t i = 0; i < count && static_cast<std::size_t>(i) < arr.Length(); ++i)
+            v.Nest((name + "[" + std::to_string(i) + "]").c_str(),
+                   [&] { Fields(v, arr[static_cast<std::size_t>(i)]); });
+    });
     return out;
 }

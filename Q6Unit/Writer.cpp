@@ -15,6 +15,7 @@
 #include "Q6Unit/Layout.h"
 #include "Q6Unit/Q6Data.h"
 #include "Q6Unit/ReplaceFile.h"
+#include "Q6Unit/Walk.h"
 
 namespace {
 
@@ -55,32 +56,20 @@ bool EntityChunk(std::string& out, std::int32_t INo, const TDynArray<T>& arr, st
 template <class Flush>
 bool WriteDocument(const TQ6Data& d, std::string& buf, Flush&& flush)
 {
-    using q6layout::Fields;
-    bool ok = Chunk(buf, 1000, 10, [&](ChunkWriter& w) { w.Text("Title", d.Title, 256); }) &&
-              Chunk(buf, 1010, 20, [&](ChunkWriter& w) { Fields(w, d.li); }) &&
-              Chunk(buf, 1020, 20, [&](ChunkWriter& w) { Fields(w, d.psz); }) &&
-              Chunk(buf, 1030, 10, [&](ChunkWriter& w) { Fields(w, d.ai); }) &&
-              Chunk(buf, 1040, 10, [&](ChunkWriter& w) { Fields(w, d.gi); }) &&
-              Chunk(buf, 1050, 30, [&](ChunkWriter& w) { for (const auto& t : d.txtstl) Fields(w, t); }) &&
-              Chunk(buf, 1060, 30, [&](ChunkWriter& w) { for (const auto& t : d.dimstl) Fields(w, t); }) &&
-              Chunk(buf, 1060, 40, [&](ChunkWriter& w) { for (const auto& t : d.dimstlex) Fields(w, t); }) &&
-              Chunk(buf, 1070, 20, [&](ChunkWriter& w) { Fields(w, d.symstl); }) &&
-              Chunk(buf, 1080, 20, [&](ChunkWriter& w) { Fields(w, d.prnstl); }) &&
-              Chunk(buf, 1085, 10, [&](ChunkWriter& w) { Fields(w, d.pri); }) &&
-              Chunk(buf, 1090, 20, [&](ChunkWriter& w) { for (const auto& c : d.coltbl) w.Num(nullptr, c); }) &&
-              Chunk(buf, 1100, 20, [&](ChunkWriter& w) { for (const auto& v : d.viewinfo) Fields(w, v); });
+    bool ok = true;
+    q6walk::Settings(d, [&](const q6kinds::ChunkKind& k, const auto& m) {
+        ok = ok && Chunk(buf, k.id, static_cast<std::int16_t>(k.version),
+                         [&](ChunkWriter& w) { q6walk::SettingsFields(w, k, m); });
+    });
     if (!ok) return false;
     const std::int32_t n = d.EntN;
     if (n < 0 || static_cast<std::size_t>(n) > d.Ent.Length()) return false;
     for (std::int32_t k = 0; k < n; ++k) {
         const TQ6EntNo& en = d.Ent[static_cast<std::size_t>(k)];
-        switch (en.INo) {
-#define Q6_WRITE_CASE(a, T, cid, cver, reader) \
-    case cid * 100 + cver: ok = EntityChunk(buf, en.INo, d.a, d.a##N, en.ENo); break;
-            Q6_ENTITY_KINDS(Q6_WRITE_CASE)
-#undef Q6_WRITE_CASE
-        default: break;  // no kind has this number: nothing is written
-        }
+        // No kind has an unknown number: nothing is written for it.
+        q6walk::EntityKindOf(d, en.INo, [&](const q6kinds::ChunkKind&, const auto& arr, std::int32_t count) {
+            ok = EntityChunk(buf, en.INo, arr, count, en.ENo);
+        });
         if (!ok) return false;
         if (buf.size() >= (4u << 20)) {
             if (!flush(buf)) return false;

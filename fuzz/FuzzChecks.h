@@ -25,6 +25,7 @@
 #include "Q6Unit/ByteSource.h"
 #include "Q6Unit/Layout.h"
 #include "Q6Unit/Q6Data.h"
+#include "Q6Unit/Walk.h"
 #include "Unit1/Flows.h"
 #include "Unit1/Report.h"
 #include "tools/Json.h"
@@ -149,30 +150,17 @@ inline std::string DocumentImage(const TQ6Data& d)
     using q6layout::Fields;
     std::string out;
     Imager v(out);
-    v.Text(nullptr, d.Title, 0);
-    Fields(v, d.li);
-    Fields(v, d.psz);
-    Fields(v, d.ai);
-    Fields(v, d.gi);
-    for (const auto& t : d.txtstl) Fields(v, t);
-    for (const auto& t : d.dimstl) Fields(v, t);
-    for (const auto& t : d.dimstlex) Fields(v, t);
-    Fields(v, d.symstl);
-    Fields(v, d.prnstl);
-    Fields(v, d.pri);
-    for (const auto c : d.coltbl) v.Num(nullptr, c);
-    for (const auto& t : d.viewinfo) Fields(v, t);
+    q6walk::Settings(d, [&](const q6kinds::ChunkKind& k, const auto& m) { q6walk::SettingsFields(v, k, m); });
     v.Num(nullptr, d.EntN);
     for (std::int32_t k = 0; k < d.EntN && static_cast<std::size_t>(k) < d.Ent.Length(); ++k) {
         v.Num(nullptr, d.Ent[static_cast<std::size_t>(k)].INo);
         v.Num(nullptr, d.Ent[static_cast<std::size_t>(k)].ENo);
     }
-#define Q6_IMAGE_KIND(a, T, cid, cver, reader)                                              \
-    v.Num(nullptr, d.a##N);                                                                  \
-    for (std::int32_t i = 0; i < d.a##N && static_cast<std::size_t>(i) < d.a.Length(); ++i) \
-        Fields(v, d.a[static_cast<std::size_t>(i)]);
-    Q6_ENTITY_KINDS(Q6_IMAGE_KIND)
-#undef Q6_IMAGE_KIND
+    q6walk::EntityKinds(d, [&](const q6kinds::ChunkKind&, const auto& arr, std::int32_t count) {
+        v.Num(nullptr, count);
+        for (std::int32_t i = 0; i < count && static_cast<std::size_t>(i) < arr.Length(); ++i)
+            Fields(v, arr[static_cast<std::size_t>(i)]);
+    });
     return out;
 }
 
@@ -241,8 +229,8 @@ inline std::string CheckLoadAndReport(std::span<const std::uint8_t> bytes, bool 
     if (checked && loaded) {
         std::string report;
         const std::size_t lines = AppendReport(doc, report);
-        // The title line and the settings (469 lines), the separator and the 23 counts.
-        if (lines < 469 + 1 + 23) return "the report has only " + std::to_string(lines) + " lines";
+        // The title line and the settings (469 lines), the separator and a count per entity kind.
+        if (lines < 469 + 1 + q6kinds::kEntityKindCount) return "the report has only " + std::to_string(lines) + " lines";
         if (!IsUtf8(report)) return "the report is not valid UTF-8";
         // The report line by line and in blocks (q6tool's form) is the same text.
         std::string lineByLine;

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets and the seed generator with clang++ and libFuzzer
-# into build-fuzz/ (through scripts/build.sh, which takes the machine's build lock):
+# into build-fuzz/ (through scripts/build.sh):
 #   fuzz/build.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."

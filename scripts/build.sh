@@ -4,10 +4,6 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 dir=$1
 shift
-# Two cores: one build at a time on this machine (configuring included, so
-# that no run rewrites a build folder while another builds in it).
-exec 9>/tmp/q6-build.lock
-flock 9
 if [[ ! -f "$dir/build.ninja" ]]; then
   cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
 else

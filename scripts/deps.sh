@@ -1,19 +1,25 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that the build, the tests and the viewer need,
+# Installs the Debian packages that the build, the tests and the tools use,
 # when any is missing. Quiet and quick when everything is there.
 set -euo pipefail
 
+# Each package with what needs it.
 PACKAGES=(
-  g++ cmake ninja-build pkg-config
-  googletest libgtest-dev libbenchmark-dev
-  qt6-base-dev libgl-dev qt6-translations-l10n libqt6svg6
-  nlohmann-json3-dev
-  fonts-ipafont-gothic
-  librsvg2-bin poppler-utils libxml2-utils
-  xvfb xauth
-  python3-ezdxf
+  g++ cmake ninja-build        # the build
+  pkg-config                   # Qt 6's CMake files find some of their own dependencies with it
+  googletest libgtest-dev      # the unit tests
+  nlohmann-json3-dev           # q6tool json, build and schema
+  qt6-base-dev libgl-dev       # the viewer, the painter and the thumbnailer (Qt 6 Gui needs OpenGL's headers)
+  qt6-translations-l10n        # the toolkit's own texts in the viewer, in the user's language
+  libqt6svg6                   # the viewer's SVG window icon
+  fonts-ipafont-gothic         # the Japanese texts of the drawings, as the painter and the SVG output name it
+  librsvg2-bin poppler-utils libxml2-utils  # the render tests read our SVG and PDF with readers we did not write
+  python3-ezdxf                # the DXF tests read our DXF back with it
+  xvfb xauth                   # scripts/screenshot.sh: the viewer in a real window
 )
 if [[ "${Q6_WITH_FUZZ:-0}" == 1 ]]; then
+  # The fuzz targets: clang's libFuzzer and sanitizer runtimes; llvm-symbolizer
+  # for function names and lines in what a finding prints.
   PACKAGES+=(clang libclang-rt-14-dev llvm-14)
 fi
 

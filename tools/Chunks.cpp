@@ -6,6 +6,7 @@
 #include <string>
 
 #include "Q6Unit/ByteSource.h"
+#include "Q6Unit/Kinds.h"
 #include "Q6Unit/Q6Data.h"
 #include "tools/Commands.h"
 
@@ -22,7 +23,7 @@ namespace {
 
 std::string Describe(const ChunkEvent& e)
 {
-    const char* kind = ChunkKindName(e.id, e.version);
+    const char* kind = q6kinds::ChunkName(e.id, e.version);
     char head[96];
     std::snprintf(head, sizeof head, "%12" PRIu64 "  %5d/%-5u %11d  ", e.offset, e.id, e.version, e.length);
     std::string s = head;

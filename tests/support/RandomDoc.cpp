@@ -10,6 +10,7 @@
 #include "Func_/Func_.h"
 #include "Q6Unit/Layout.h"
 #include "Q6Unit/Q6Data.h"
+#include "Q6Unit/Walk.h"
 
 namespace {
 
@@ -169,23 +170,28 @@ void RandomDocument(TQ6Data& d, std::uint64_t seed, const RandomDocOptions& opt)
     Filler f(s, opt.normalized);
     f.maxPoints = opt.maxPoints;
     f.maxImage = opt.maxImage;
-    d.Title = RandomText(s, opt.normalized ? 256 : 300);
-    Fill(f, d.li);
-    Fill(f, d.psz);
-    Fill(f, d.ai);
-    Fill(f, d.gi);
-    for (auto& t : d.txtstl) Fill(f, t);
-    for (auto& t : d.dimstl) Fill(f, t);
-    for (auto& t : d.dimstlex) Fill(f, t);
-    Fill(f, d.symstl);
-    Fill(f, d.prnstl);
-    Fill(f, d.pri);
-    for (auto& c : d.coltbl) c = static_cast<std::uint32_t>(Next(s));
-    for (auto& v : d.viewinfo) Fill(f, v);
+    // The title (longer than a file holds when not normalized), then the
+    // settings records in file order; the colour table's numbers are any bits.
+    q6walk::Settings(d, [&](const q6kinds::ChunkKind&, auto& m) {
+        using M = std::remove_cvref_t<decltype(m)>;
+        if constexpr (std::is_same_v<M, std::string>) {
+            m = RandomText(s, opt.normalized ? q6walk::kTitleWidth : q6walk::kTitleWidth + 44);
+        } else if constexpr (requires { m.size(); }) {
+            for (auto& e : m) {
+                if constexpr (std::is_arithmetic_v<typename M::value_type>)
+                    e = static_cast<typename M::value_type>(Next(s));
+                else
+                    Fill(f, e);
+            }
+        } else {
+            Fill(f, m);
+        }
+    });
 
     for (int k = 0; k < opt.entities; ++k) {
-        // Every kind in turn for the first 23, then at random.
-        const int kind = k < 23 ? k : Below(s, 23);
+        // Every kind in turn first, then at random.
+        constexpr int kKinds = static_cast<int>(q6kinds::kEntityKindCount);
+        const int kind = k < kKinds ? k : Below(s, kKinds);
         int i = 0;
 #define Q6_RANDOM_KIND(a, T, cid, cver, reader)             \
     if (i++ == kind) {                                      \
