@@ -9,6 +9,7 @@
 #include <QGlyphRun>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QProcess>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSet>
@@ -1069,6 +1070,20 @@ private slots:
         QCOMPARE(shown.size(), expected.size());
         const double iou = px::InkIoU(shown, expected);
         QVERIFY2(iou >= 0.95, qPrintable(QString::number(iou)));
+        // And the same view as q6tool render writes it.
+        const q6draw::View cv = v->CurrentView();
+        const QString png = Path("window-view.png");
+        const auto num = [](double x) { return QString::number(x, 'g', 17); };
+        QProcess tool;
+        tool.start(QStringLiteral(Q6_BIN_DIR "/q6tool"),
+                   {"render", sample, png, "--size", QString("%1x%2").arg(v->width()).arg(v->height()), "--view",
+                    num(cv.x0) + "," + num(cv.y0) + "," + num(cv.x1) + "," + num(cv.y1)});
+        QVERIFY(tool.waitForFinished(60000));
+        QCOMPARE(tool.exitCode(), 0);
+        const QImage rendered = QImage(png).convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(rendered.size(), shown.size());
+        const double iouTool = px::InkIoU(shown, rendered);
+        QVERIFY2(iouTool >= 0.95, qPrintable(QString::number(iouTool)));
         std::size_t ink = 0;
         for (int y = 0; y < shown.height(); ++y)
             for (int x = 0; x < shown.width(); ++x) ink += px::Inked(shown.pixel(x, y));
