@@ -1,6 +1,8 @@
 #include "Q6Dxf/Document.h"
 
 #include <cassert>
+#include <cmath>
+#include <limits>
 #include <utility>
 
 namespace q6dxf {
@@ -90,7 +92,10 @@ Document::Document(TagWriter& w, const DocumentOptions& o)
         if (e.valid) {
             cx = e.x0 / 2 + e.x1 / 2;
             cy = e.y0 / 2 + e.y1 / 2;
-            h = (e.y1 - e.y0) * 1.1;
+            // Halved first: the height of an extent from -1e308 to 1e308 is
+            // past the largest double.
+            h = (e.y1 / 2 - e.y0 / 2) * 2.2;
+            if (!std::isfinite(h)) h = std::numeric_limits<double>::max();
             if (!(h > 0)) h = 1;
         }
         w_.Point2(12, cx, cy);
