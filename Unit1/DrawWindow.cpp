@@ -5,6 +5,8 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QRect>
+#include <cstring>
 #include <QStatusBar>
 #include <QWheelEvent>
 #include <algorithm>
@@ -101,7 +103,65 @@ void TDrawView::PanBy(QPointF pixels)
     const TDPoint b = ToDrawing(pixels);
     centre_.X -= b.X - a.X;
     centre_.Y -= b.Y - a.Y;
+    // A pan by whole pixels keeps most of the picture: it moves, and only
+    // the strips it uncovers are drawn.
+    const double dx = pixels.x(), dy = pixels.y();
+    const int w = width(), h = height();
+    if (!cache_.isNull() && cache_.size() == size() && dx == std::round(dx) && dy == std::round(dy) &&
+        std::abs(dx) < w && std::abs(dy) < h) {
+        ShiftPicture(static_cast<int>(dx), static_cast<int>(dy));
+        update();
+        emit viewChanged();
+        return;
+    }
     Changed();
+}
+
+void TDrawView::ShiftPicture(int dx, int dy)
+{
+    QElapsedTimer t;
+    t.start();
+    const int w = cache_.width(), h = cache_.height();
+    const int bpl = static_cast<int>(cache_.bytesPerLine());
+    uchar* bits = cache_.bits();
+    // rows in the order that reads each before it is overwritten
+    const int x0 = std::max(0, dx), x1 = std::min(w, w + dx);  // target columns
+    if (x1 > x0) {
+        auto row = [&](int y) {
+            std::memmove(bits + static_cast<std::ptrdiff_t>(y) * bpl + x0 * 4,
+                         bits + static_cast<std::ptrdiff_t>(y - dy) * bpl + (x0 - dx) * 4,
+                         static_cast<std::size_t>(x1 - x0) * 4);
+        };
+        if (dy > 0)
+            for (int y = h - 1; y >= dy; --y) row(y);
+        else
+            for (int y = 0; y < h + dy; ++y) row(y);
+    }
+    TDrawStats st;
+    auto strip = [&](QRect r) {
+        if (r.isEmpty()) return;
+        TDrawStats part;
+        const QImage img = RenderRect(r, &part);
+        for (int y = 0; y < r.height(); ++y)
+            std::memcpy(bits + static_cast<std::ptrdiff_t>(r.y() + y) * bpl + r.x() * 4, img.constScanLine(y),
+                        static_cast<std::size_t>(r.width()) * 4);
+        st.painted += part.painted;
+        st.dots += part.dots;
+    };
+    // the uncovered columns, then the uncovered rows between them
+    if (dx > 0) strip(QRect(0, 0, dx, h));
+    if (dx < 0) strip(QRect(w + dx, 0, -dx, h));
+    if (dy > 0) strip(QRect(x0, 0, x1 - x0, dy));
+    if (dy < 0) strip(QRect(x0, h + dy, x1 - x0, -dy));
+    st.ms = static_cast<double>(t.nsecsElapsed()) / 1e6;
+    last_ = st;
+}
+
+const QImage& TDrawView::Picture(TDrawStats* stats) const
+{
+    if (cache_.isNull() || cache_.size() != size()) cache_ = Render();
+    if (stats) *stats = last_;
+    return cache_;
 }
 
 void TDrawView::Select(std::int64_t item, bool bringIntoView)
@@ -129,14 +189,25 @@ void TDrawView::Changed()
 
 QImage TDrawView::Render(TDrawStats* stats) const
 {
+    return RenderRect(QRect(0, 0, std::max(1, width()), std::max(1, height())), stats);
+}
+
+QImage TDrawView::RenderRect(QRect r, TDrawStats* stats) const
+{
     QElapsedTimer t;
     t.start();
-    const QSize px(std::max(1, width()), std::max(1, height()));
+    const QSize px = r.size();
     QImage img(px, QImage::Format_RGB32);
     img.fill(Qt::white);
     TDrawStats st;
     if (scene_) {
-        const View v = CurrentView();
+        View v = CurrentView();
+        if (r != QRect(QPoint(0, 0), QSize(std::max(1, width()), std::max(1, height())))) {
+            // the part of the view under these pixels
+            const TDPoint a = ToDrawing(QPointF(r.left(), r.top()));
+            const TDPoint b = ToDrawing(QPointF(r.left() + r.width(), r.top() + r.height()));
+            v = View{std::min(a.X, b.X), std::min(a.Y, b.Y), std::max(a.X, b.X), std::max(a.Y, b.Y)};
+        }
         Box b;
         b.Add(v.x0, v.y0);
         b.Add(v.x1, v.y1);
@@ -148,7 +219,7 @@ QImage TDrawView::Render(TDrawStats* stats) const
         const bool black = scene_->Assumed().colour == q6draw::Assumptions::Colour::None;
         for (std::uint32_t i : small) {
             const Box& ib = index_.BoxOf(i);
-            const QPointF c = ToPixel(TDPoint{(ib.x0 + ib.x1) / 2, (ib.y0 + ib.y1) / 2});
+            const QPointF c = ToPixel(TDPoint{(ib.x0 + ib.x1) / 2, (ib.y0 + ib.y1) / 2}) - QPointF(r.topLeft());
             const int x = static_cast<int>(std::floor(c.x())), y = static_cast<int>(std::floor(c.y()));
             if (x < 0 || y < 0 || x >= px.width() || y >= px.height()) continue;
             reinterpret_cast<QRgb*>(img.scanLine(y))[x] = black ? 0xFF000000u : (0xFF000000u | items[i].rgb);
@@ -174,9 +245,8 @@ QImage TDrawView::Render(TDrawStats* stats) const
 
 void TDrawView::paintEvent(QPaintEvent*)
 {
-    if (cache_.isNull() || cache_.size() != size()) cache_ = Render();
     QPainter p(this);
-    p.drawImage(0, 0, cache_);
+    p.drawImage(0, 0, Picture());
 }
 
 void TDrawView::resizeEvent(QResizeEvent*)

@@ -5,6 +5,7 @@
 #include <QImage>
 #include <QMainWindow>
 #include <QPointF>
+#include <QRect>
 #include <QWidget>
 #include <cstdint>
 #include <memory>
@@ -51,6 +52,10 @@ public:
 
     // The picture of the current view at the widget's size, as painted.
     QImage Render(TDrawStats* stats = nullptr) const;
+    // The picture the window shows, kept between changes: drawn anew after a
+    // zoom, moved after a pan by whole pixels with only the uncovered strips
+    // drawn. `stats` tells what the last change cost.
+    const QImage& Picture(TDrawStats* stats = nullptr) const;
     const TDrawStats& LastStats() const { return last_; }
 
 signals:
@@ -71,6 +76,9 @@ protected:
 private:
     void Changed();
     std::int64_t PickAt(QPointF pixel) const;
+    // The pixels r of the widget's picture, as Render draws them.
+    QImage RenderRect(QRect r, TDrawStats* stats) const;
+    void ShiftPicture(int dx, int dy);
 
     std::shared_ptr<const q6draw::Scene> scene_;
     TDrawIndex index_;

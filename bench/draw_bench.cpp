@@ -30,17 +30,20 @@ struct Steps {
 };
 
 // Each step changes the view (a pan or a zoom about a point) and redraws.
+// With `kept`, each step is what the window shows: the kept picture, moved
+// and completed after a pan (drawn anew after a zoom).
 template <class Step>
-Steps Run(TDrawView& v, int n, Step step)
+Steps Run(TDrawView& v, int n, Step step, bool kept = false)
 {
     std::vector<double> ms;
     Steps out;
     for (int i = 0; i < n; ++i) {
-        step(i);
+        if (kept) v.Picture();  // the picture shown before the step
         QElapsedTimer t;
         t.start();
+        step(i);
         TDrawStats st;
-        const QImage img = v.Render(&st);
+        const QImage img = kept ? v.Picture(&st) : v.Render(&st);
         ms.push_back(Ms(t));
         out.painted = std::max(out.painted, st.painted);
         out.dots = std::max(out.dots, st.dots);
@@ -108,15 +111,20 @@ int main(int argc, char** argv)
     };
     v.Fit();
     report("fit, pan steps of 1/8", Run(v, 9, [&](int i) { v.PanBy(QPointF((i % 2 ? -1 : 1) * w / 8.0, 0)); }));
+    report("fit, pan 1/8, kept picture", Run(v, 9, [&](int i) { v.PanBy(QPointF((i % 2 ? -1 : 1) * w / 8.0, 0)); }, true));
+    report("fit, drag steps of 8 px, kept", Run(v, 9, [&](int i) { v.PanBy(QPointF(i % 2 ? -8 : 8, 5)); }, true));
     v.Fit();
     report("fit, zoom in/out steps (1.25)", Run(v, 9, [&](int i) { v.ZoomAt(c, i % 2 ? 1 / 1.25 : 1.25); }));
     v.Fit();
     v.ZoomAt(c, 10);
     report("10x, pan steps of 1/8", Run(v, 9, [&](int i) { v.PanBy(QPointF(w / 8.0, (i % 3 - 1) * h / 8.0)); }));
+    report("10x, pan 1/8, kept picture", Run(v, 9, [&](int i) { v.PanBy(QPointF(w / 8.0, (i % 3 - 1) * h / 8.0)); }, true));
+    report("10x, drag steps of 8 px, kept", Run(v, 9, [&](int i) { v.PanBy(QPointF(i % 2 ? -8 : 8, 5)); }, true));
     report("10x, zoom steps about a point", Run(v, 9, [&](int i) { v.ZoomAt(QPointF(w / 3.0, h / 3.0), i % 2 ? 1 / 1.25 : 1.25); }));
     v.Fit();
     v.ZoomAt(c, 1000);
     report("1000x, pan steps of 1/8", Run(v, 9, [&](int i) { v.PanBy(QPointF(w / 8.0, (i % 3 - 1) * h / 8.0)); }));
+    report("1000x, pan 1/8, kept picture", Run(v, 9, [&](int i) { v.PanBy(QPointF(w / 8.0, (i % 3 - 1) * h / 8.0)); }, true));
     report("1000x, zoom steps about a point", Run(v, 9, [&](int i) { v.ZoomAt(QPointF(w / 3.0, h / 3.0), i % 2 ? 1 / 1.25 : 1.25); }));
     return 0;
 }

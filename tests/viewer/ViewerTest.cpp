@@ -1096,6 +1096,42 @@ private slots:
         const double iouZoomed = px::InkIoU(v->grab().toImage().convertToFormat(QImage::Format_RGB32), zoomed);
         QVERIFY2(iouZoomed >= 0.95, qPrintable(QString::number(iouZoomed)));
         QCOMPARE(w->ZoomLabel->text(), U("倍率 1000%"));
+        // Panned by whole pixels, the window moves its picture and draws only
+        // the uncovered strips: still the painter's pixels of the new view,
+        // in every direction, and after pans that leave only a sliver.
+        v->Fit();
+        {
+            // zoomed in about the middle of the ink, so that pans uncover some
+            const QImage fit = v->grab().toImage().convertToFormat(QImage::Format_RGB32);
+            double sx = 0, sy = 0, n = 0;
+            for (int y = 0; y < fit.height(); ++y)
+                for (int x = 0; x < fit.width(); ++x)
+                    if (px::Inked(fit.pixel(x, y))) sx += x, sy += y, ++n;
+            QVERIFY(n > 0);
+            v->ZoomAt(QPointF(sx / n, sy / n), 3);
+        }
+        int inkedStrips = 0;
+        const QPointF pans[] = {{150, 0}, {0, -90}, {-61, 45}, {-150, 0}, {12, 9}, {-(v->width() - 3.0), 0},
+                                {0, v->height() - 2.0}, {5, -7}};
+        for (const QPointF d : pans) {
+            (void)v->grab();  // the picture before the pan is the one kept
+            v->PanBy(d);
+            const QImage moved = v->grab().toImage().convertToFormat(QImage::Format_RGB32);
+            const QImage fresh = q6draw::RenderImage(scene, v->CurrentView(), v->size());
+            const double iouPan = px::InkIoU(moved, fresh);
+            QVERIFY2(iouPan >= 0.95, qPrintable(QString("pan %1,%2: %3").arg(d.x()).arg(d.y()).arg(iouPan)));
+            // the uncovered columns (or rows) on their own, where a fault would hide in the whole
+            const int dx = static_cast<int>(d.x()), dy = static_cast<int>(d.y());
+            const QRect strip = dx > 0   ? QRect(0, 0, dx, v->height())
+                                : dx < 0 ? QRect(v->width() + dx, 0, -dx, v->height())
+                                : dy > 0 ? QRect(0, 0, v->width(), dy)
+                                         : QRect(0, v->height() + dy, v->width(), -dy);
+            const QImage part = moved.copy(strip), want = fresh.copy(strip);
+            inkedStrips += px::InkCount(want) > 20;
+            const double iouStrip = px::InkIoU(part, want);
+            QVERIFY2(iouStrip >= 0.95, qPrintable(QString("pan %1,%2, strip: %3").arg(d.x()).arg(d.y()).arg(iouStrip)));
+        }
+        QVERIFY2(inkedStrips >= 1, qPrintable(QString::number(inkedStrips)));  // the strips were not blank
     }
 
     // Zooming keeps the drawing point under the cursor where it is; a drag
