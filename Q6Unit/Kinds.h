@@ -78,6 +78,7 @@ struct ChunkKind {
     std::string_view name;    // "circle with edge block", as `q6tool chunks` and the drawing outputs say
     ReadPolicy policy;
     std::string_view section;  // the report's title of the record, after its "■" (the title: before its "：")
+    std::string_view tally;    // entities: the label of the report's count line ("円EX："); settings: empty
 };
 
 // The facts that are not names in code, one row per kind in the lists' order.
@@ -87,48 +88,49 @@ struct KindRow {
     std::string_view name;
     ReadPolicy policy;
     std::string_view section;
+    std::string_view tally;
 };
 
 inline constexpr KindRow kSettingsRows[] = {
-    {"Title", 1, "title", ReadPolicy::Text, "図面タイトル"},
-    {"li", 1, "layer table", ReadPolicy::FieldsToEnd, "レイヤ情報"},
-    {"psz", 1, "paper", ReadPolicy::FieldsToEnd, "用紙サイズ"},
-    {"ai", 1, "axis", ReadPolicy::FieldsToEnd, "アングル"},
-    {"gi", 1, "grid", ReadPolicy::FieldsInChunk, "グリッド"},
-    {"txtstl", 21, "text styles", ReadPolicy::FieldsToEnd, "文字スタイル"},
-    {"dimstl", 20, "dimension styles", ReadPolicy::FieldsToEnd, "寸法スタイル"},
-    {"dimstlex", 3, "common dimension style", ReadPolicy::FieldsInChunk, "共通寸法スタイル"},
-    {"symstl", 1, "symbol style", ReadPolicy::FieldsInChunk, "シンボルスタイル"},
-    {"prnstl", 1, "print style", ReadPolicy::FieldsInChunk, "印刷スタイル"},
-    {"pri", 1, "print information", ReadPolicy::FieldsInChunk, "印刷情報"},
-    {"coltbl", 272, "colour table", ReadPolicy::FieldsInChunk, "カラーテーブル"},
-    {"viewinfo", 32, "view marks", ReadPolicy::FieldsToEnd, "画面マーク情報"},
+    {"Title", 1, "title", ReadPolicy::Text, "図面タイトル", ""},
+    {"li", 1, "layer table", ReadPolicy::FieldsToEnd, "レイヤ情報", ""},
+    {"psz", 1, "paper", ReadPolicy::FieldsToEnd, "用紙サイズ", ""},
+    {"ai", 1, "axis", ReadPolicy::FieldsToEnd, "アングル", ""},
+    {"gi", 1, "grid", ReadPolicy::FieldsInChunk, "グリッド", ""},
+    {"txtstl", 21, "text styles", ReadPolicy::FieldsToEnd, "文字スタイル", ""},
+    {"dimstl", 20, "dimension styles", ReadPolicy::FieldsToEnd, "寸法スタイル", ""},
+    {"dimstlex", 3, "common dimension style", ReadPolicy::FieldsInChunk, "共通寸法スタイル", ""},
+    {"symstl", 1, "symbol style", ReadPolicy::FieldsInChunk, "シンボルスタイル", ""},
+    {"prnstl", 1, "print style", ReadPolicy::FieldsInChunk, "印刷スタイル", ""},
+    {"pri", 1, "print information", ReadPolicy::FieldsInChunk, "印刷情報", ""},
+    {"coltbl", 272, "colour table", ReadPolicy::FieldsInChunk, "カラーテーブル", ""},
+    {"viewinfo", 32, "view marks", ReadPolicy::FieldsToEnd, "画面マーク情報", ""},
 };
 
 inline constexpr KindRow kEntityRows[] = {
-    {"pt", 0, "point", ReadPolicy::PayloadCopied, "点オブジェクト"},
-    {"ln", 0, "line", ReadPolicy::PayloadCopied, "線オブジェクト"},
-    {"lnx", 0, "line with edge block", ReadPolicy::PayloadCopied, "線EXオブジェクト"},
-    {"cr", 0, "circle", ReadPolicy::PayloadCopied, "円オブジェクト"},
-    {"crx", 0, "circle with edge block", ReadPolicy::PayloadCopied, "円オブジェクト"},
-    {"ep", 0, "ellipse", ReadPolicy::PayloadCopied, "楕円オブジェクト"},
-    {"epx", 0, "ellipse with edge block", ReadPolicy::PayloadCopied, "楕円EXオブジェクト"},
-    {"tx", 0, "text", ReadPolicy::FieldsToEnd, "文字オブジェクト"},
-    {"txx", 0, "text with style", ReadPolicy::FieldsToEnd, "文字EXオブジェクト"},
-    {"bz", 0, "Bezier curve", ReadPolicy::FieldsToEnd, "ベジェ曲線オブジェクト"},
-    {"bzx", 0, "Bezier curve with edge block", ReadPolicy::FieldsToEnd, "ベジェ曲線EXオブジェクト"},
-    {"pl", 0, "polyline", ReadPolicy::FieldsToEnd, "ポリラインオブジェクト"},
-    {"plx", 0, "polyline with edge block", ReadPolicy::FieldsToEnd, "ポリラインEXオブジェクト"},
-    {"pg", 0, "polygon", ReadPolicy::FieldsToEnd, "ポリゴンオブジェクト"},
-    {"pgg", 0, "polygon with gradient fill", ReadPolicy::FieldsToEnd, "ポリゴンGRADオブジェクト"},
-    {"pgm", 0, "polygon with mapped fill", ReadPolicy::FieldsToEnd, "ポリゴンMAPPオブジェクト"},
-    {"bm", 0, "bitmap", ReadPolicy::FieldsToEnd, "画像オブジェクト"},
-    {"bmx", 0, "bitmap with extra data", ReadPolicy::FieldsToEnd, "画像EXオブジェクト"},
-    {"sy", 0, "symbol", ReadPolicy::PayloadCopied, "シンボルオブジェクト"},
-    {"gr", 0, "group", ReadPolicy::FieldsToEnd, "グループオブジェクト"},
-    {"grdim", 0, "dimension group", ReadPolicy::FieldsToEnd, "グループDIMオブジェクト"},
-    {"grqle", 0, "annotation group", ReadPolicy::FieldsToEnd, "グループQLEオブジェクト"},
-    {"grbar", 0, "balloon group", ReadPolicy::FieldsToEnd, "グループBARオブジェクト"},
+    {"pt", 0, "point", ReadPolicy::PayloadCopied, "点オブジェクト", "点："},
+    {"ln", 0, "line", ReadPolicy::PayloadCopied, "線オブジェクト", "線："},
+    {"lnx", 0, "line with edge block", ReadPolicy::PayloadCopied, "線EXオブジェクト", "線EX："},
+    {"cr", 0, "circle", ReadPolicy::PayloadCopied, "円オブジェクト", "円："},
+    {"crx", 0, "circle with edge block", ReadPolicy::PayloadCopied, "円オブジェクト", "円EX："},
+    {"ep", 0, "ellipse", ReadPolicy::PayloadCopied, "楕円オブジェクト", "楕円："},
+    {"epx", 0, "ellipse with edge block", ReadPolicy::PayloadCopied, "楕円EXオブジェクト", "楕円EX："},
+    {"tx", 0, "text", ReadPolicy::FieldsToEnd, "文字オブジェクト", "文字："},
+    {"txx", 0, "text with style", ReadPolicy::FieldsToEnd, "文字EXオブジェクト", "文字EX："},
+    {"bz", 0, "Bezier curve", ReadPolicy::FieldsToEnd, "ベジェ曲線オブジェクト", "ベジェ："},
+    {"bzx", 0, "Bezier curve with edge block", ReadPolicy::FieldsToEnd, "ベジェ曲線EXオブジェクト", "ベジェEX："},
+    {"pl", 0, "polyline", ReadPolicy::FieldsToEnd, "ポリラインオブジェクト", "ポリライン："},
+    {"plx", 0, "polyline with edge block", ReadPolicy::FieldsToEnd, "ポリラインEXオブジェクト", "ポリラインEX："},
+    {"pg", 0, "polygon", ReadPolicy::FieldsToEnd, "ポリゴンオブジェクト", "ポリゴン："},
+    {"pgg", 0, "polygon with gradient fill", ReadPolicy::FieldsToEnd, "ポリゴンGRADオブジェクト", "ポリゴンGrad："},
+    {"pgm", 0, "polygon with mapped fill", ReadPolicy::FieldsToEnd, "ポリゴンMAPPオブジェクト", "ポリゴンMapp："},
+    {"bm", 0, "bitmap", ReadPolicy::FieldsToEnd, "画像オブジェクト", "画像："},
+    {"bmx", 0, "bitmap with extra data", ReadPolicy::FieldsToEnd, "画像EXオブジェクト", "画像EX："},
+    {"sy", 0, "symbol", ReadPolicy::PayloadCopied, "シンボルオブジェクト", "シンボル："},
+    {"gr", 0, "group", ReadPolicy::FieldsToEnd, "グループオブジェクト", "グループ："},
+    {"grdim", 0, "dimension group", ReadPolicy::FieldsToEnd, "グループDIMオブジェクト", "グループDIM："},
+    {"grqle", 0, "annotation group", ReadPolicy::FieldsToEnd, "グループQLEオブジェクト", "グループQLE："},
+    {"grbar", 0, "balloon group", ReadPolicy::FieldsToEnd, "グループBARオブジェクト", "グループBAR："},
 };
 
 // What the lists give: member, record type, identifier, version.
@@ -169,13 +171,13 @@ constexpr std::array<ChunkKind, kChunkKindCount> MakeCatalogue()
     for (std::size_t i = 0; i < kSettingsKindCount; ++i) {
         const ListEntry& l = kSettingsList[i];
         const KindRow& r = kSettingsRows[i];
-        c[i] = {l.member, kSettingsRecords[i], l.id, l.version, false, r.records, l.count, r.name, r.policy, r.section};
+        c[i] = {l.member, kSettingsRecords[i], l.id, l.version, false, r.records, l.count, r.name, r.policy, r.section, r.tally};
     }
     for (std::size_t i = 0; i < kEntityKindCount; ++i) {
         const ListEntry& l = kEntityList[i];
         const KindRow& r = kEntityRows[i];
         c[kSettingsKindCount + i] = {l.member, l.record, l.id,   l.version, true,
-                                     r.records, l.count, r.name, r.policy, r.section};
+                                     r.records, l.count, r.name, r.policy, r.section, r.tally};
     }
     return c;
 }
@@ -189,6 +191,15 @@ constexpr const ChunkKind* FindChunkKind(std::int16_t id, std::uint16_t version)
     for (const ChunkKind& k : kChunkKinds)
         if (k.id == id && k.version == version) return &k;
     return nullptr;
+}
+
+// Where the kind of an identifier and version stands among the entity kinds
+// (0 for points, as in Q6_ENTITY_KINDS); kEntityKindCount when no entity kind has them.
+constexpr std::size_t EntityKindIndex(std::int16_t id, std::uint16_t version)
+{
+    for (std::size_t i = 0; i < kEntityKindCount; ++i)
+        if (kEntityList[i].id == id && kEntityList[i].version == version) return i;
+    return kEntityKindCount;
 }
 
 // The name of a chunk kind ("circle with edge block"); nullptr when unknown.
@@ -205,9 +216,13 @@ constexpr bool RowsMatchLists()
         std::size(kSettingsRecords) != kSettingsKindCount)
         return false;
     for (std::size_t i = 0; i < kSettingsKindCount; ++i)
-        if (kSettingsRows[i].member != kSettingsList[i].member || kSettingsRows[i].records == 0) return false;
+        if (kSettingsRows[i].member != kSettingsList[i].member || kSettingsRows[i].records == 0 ||
+            !kSettingsRows[i].tally.empty())
+            return false;
     for (std::size_t i = 0; i < kEntityKindCount; ++i)
-        if (kEntityRows[i].member != kEntityList[i].member || kEntityRows[i].records != 0) return false;
+        if (kEntityRows[i].member != kEntityList[i].member || kEntityRows[i].records != 0 ||
+            kEntityRows[i].tally.empty())
+            return false;
     return true;
 }
 static_assert(RowsMatchLists(), "a row of kSettingsRows or kEntityRows does not match its kind's list entry");

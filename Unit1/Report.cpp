@@ -1,14 +1,17 @@
 #include "Unit1/Report.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <charconv>
 #include <cstring>
 #include <stdexcept>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "Func_/Func_.h"
+#include "Q6Unit/Kinds.h"
 #include "Q6Unit/Q6Data.h"
 
 namespace {
@@ -157,14 +160,21 @@ void TextStyleLine(Lines<Emit>& o, const TQ6TextStyle& t)
     o.real(t.spce).End();
 }
 
-template <class Emit>
-void Settings(const TQ6Data& d, Lines<Emit>& o)
-{
-    (o << "図面タイトル：" << d.Title).End();
+// ---- settings -----------------------------------------------------------------
+// One Record overload per settings record writes the lines below its section
+// line; the title's Record ends the title line.
 
-    (o << "■レイヤ情報").End();
+template <class Emit>
+void Record(Lines<Emit>& o, const std::string& title)
+{
+    (o << title).End();
+}
+
+template <class Emit>
+void Record(Lines<Emit>& o, const TQ6LayerInfo& li)
+{
     for (int g = 0; g < 16; ++g) {
-        const auto& grp = d.li.grp[static_cast<std::size_t>(g)];
+        const auto& grp = li.grp[static_cast<std::size_t>(g)];
         o << "[";
         o.hex(static_cast<std::uint32_t>(g), 1) << "] st:";
         o.dec(grp.state) << " sc:";
@@ -178,39 +188,54 @@ void Settings(const TQ6Data& d, Lines<Emit>& o)
             o.End();
         }
     }
+}
 
-    (o << "■用紙サイズ").End();
-    (o << "　タイプ:").dec(d.psz.typ).End();
-    (o << "　向き　:").dec(d.psz.lout).End();
+template <class Emit>
+void Record(Lines<Emit>& o, const TQ6PaperSize& psz)
+{
+    (o << "　タイプ:").dec(psz.typ).End();
+    (o << "　向き　:").dec(psz.lout).End();
     o << "　サイズ: (";
-    o.real(d.psz.size[0].X) << ",";
-    o.real(d.psz.size[0].Y) << ") - (";
-    o.real(d.psz.size[1].X) << ",";
-    o.real(d.psz.size[1].Y) << ")";
+    o.real(psz.size[0].X) << ",";
+    o.real(psz.size[0].Y) << ") - (";
+    o.real(psz.size[1].X) << ",";
+    o.real(psz.size[1].Y) << ")";
     o.End();
+}
 
-    (o << "■アングル").End();
-    (o << "　モード:").dec(d.ai.mode).End();
-    ((o << "　角度　:").deg(d.ai.angle) << "°").End();
+template <class Emit>
+void Record(Lines<Emit>& o, const TQ6AxisInfo& ai)
+{
+    (o << "　モード:").dec(ai.mode).End();
+    ((o << "　角度　:").deg(ai.angle) << "°").End();
+}
 
-    (o << "■グリッド").End();
-    ((o << "　グリッド原点:").real(d.gi.org.X) << ",").real(d.gi.org.Y).End();
-    ((o << "　メイングリッド間隔:").real(d.gi.spc.X) << ",").real(d.gi.spc.Y).End();
-    ((o << "　サブグリッド分割数:").dec(d.gi.dv.X) << ",").dec(d.gi.dv.Y).End();
-    (o << "　表示モード:").dec(d.gi.disp).End();
-    (o << "　メイングリッド　スナップ:").dec(d.gi.snapmain).End();
-    (o << "　サブグリッド　　スナップ:").dec(d.gi.snapsub).End();
-    (o << "　表示タイプ　 0方眼 1点　:").dec(d.gi.typ).End();
-    (o << "　アングル連動 0なし 1有　:").dec(d.gi.angle).End();
-    (o << "　原点指定　　 0なし 1有　:").dec(d.gi.ind).End();
-    (o << "　図寸指定　　 0なし 1有　:").dec(d.gi.abs).End();
-    (o << "　前面指定　　 0なし 1有　:").dec(d.gi.top).End();
+template <class Emit>
+void Record(Lines<Emit>& o, const TQ6GridInfo& gi)
+{
+    ((o << "　グリッド原点:").real(gi.org.X) << ",").real(gi.org.Y).End();
+    ((o << "　メイングリッド間隔:").real(gi.spc.X) << ",").real(gi.spc.Y).End();
+    ((o << "　サブグリッド分割数:").dec(gi.dv.X) << ",").dec(gi.dv.Y).End();
+    (o << "　表示モード:").dec(gi.disp).End();
+    (o << "　メイングリッド　スナップ:").dec(gi.snapmain).End();
+    (o << "　サブグリッド　　スナップ:").dec(gi.snapsub).End();
+    (o << "　表示タイプ　 0方眼 1点　:").dec(gi.typ).End();
+    (o << "　アングル連動 0なし 1有　:").dec(gi.angle).End();
+    (o << "　原点指定　　 0なし 1有　:").dec(gi.ind).End();
+    (o << "　図寸指定　　 0なし 1有　:").dec(gi.abs).End();
+    (o << "　前面指定　　 0なし 1有　:").dec(gi.top).End();
+}
 
-    (o << "■文字スタイル").End();
-    for (const auto& t : d.txtstl) TextStyleLine(o, t);
+template <class Emit, std::size_t N>
+void Record(Lines<Emit>& o, const std::array<TQ6TextStyle, N>& styles)
+{
+    for (const auto& t : styles) TextStyleLine(o, t);
+}
 
-    (o << "■寸法スタイル").End();
-    for (const auto& s : d.dimstl) {
+template <class Emit, std::size_t N>
+void Record(Lines<Emit>& o, const std::array<TQ6DimStyle, N>& styles)
+{
+    for (const auto& s : styles) {
         o << "　【" << s.style << "】No:";
         o.dec(s.txtstlno) << ",DL";
         o.real(s.dlen) << ",XL";
@@ -218,9 +243,12 @@ void Settings(const TQ6Data& d, Lines<Emit>& o)
         o.real(s.tlen) << ",EL";
         o.real(s.elen).End();
     }
+}
 
-    (o << "■共通寸法スタイル").End();
-    for (const auto& x : d.dimstlex) {
+template <class Emit, std::size_t N>
+void Record(Lines<Emit>& o, const std::array<TQ6DimStyleEx, N>& styles)
+{
+    for (const auto& x : styles) {
         o << "　";
         o.real(x.value) << " ";
         for (std::size_t i = 0; i < 7; ++i) {
@@ -229,24 +257,30 @@ void Settings(const TQ6Data& d, Lines<Emit>& o)
         }
         o.End();
     }
+}
 
-    (o << "■シンボルスタイル").End();
-    ((o << "　").dec(d.symstl.current_pstl) << " , ").dec(d.symstl.current_astl).End();
-    for (const auto& f : d.symstl.form) {
+template <class Emit>
+void Record(Lines<Emit>& o, const TQ6SymbolStyle& symstl)
+{
+    ((o << "　").dec(symstl.current_pstl) << " , ").dec(symstl.current_astl).End();
+    for (const auto& f : symstl.form) {
         o << "　";
         o.real(f.d1) << ",";
         o.real(f.d2) << ",Pen:";
         o.dec(f.pen).End();
     }
+}
 
-    (o << "■印刷スタイル").End();
+template <class Emit>
+void Record(Lines<Emit>& o, const TQ6PrintStyle& prnstl)
+{
     for (int i = 0; i < 16; ++i) {
         o << "　線幅[";
         o.dec(i) << "] ";
-        o.cent(static_cast<double>(d.prnstl.width[static_cast<std::size_t>(i)])).End();
+        o.cent(static_cast<double>(prnstl.width[static_cast<std::size_t>(i)])).End();
     }
     for (int i = 0; i < 16; ++i) {
-        const auto& t = d.prnstl.ltype[static_cast<std::size_t>(i)];
+        const auto& t = prnstl.ltype[static_cast<std::size_t>(i)];
         o << "　線種[";
         o.dec(i) << "] ";
         o.dec(t.typ) << " , ";
@@ -256,22 +290,32 @@ void Settings(const TQ6Data& d, Lines<Emit>& o)
         for (int j = 0; j < n; ++j) o.cent(static_cast<double>(t.seg[static_cast<std::size_t>(j)])) << " ";
         (o << "]").End();
     }
+}
 
-    (o << "■印刷情報").End();
-    (o << "　位置指定:").dec(d.pri.ind).End();
-    (o << "　基点    :").dec(d.pri.base).End();
-    (o << "　印刷範囲:").dec(d.pri.area).End();
-    ((o << "　基点座標:").real(d.pri.pos.X) << ",").real(d.pri.pos.Y).End();
+template <class Emit>
+void Record(Lines<Emit>& o, const TQ6PrintInfo& pri)
+{
+    (o << "　位置指定:").dec(pri.ind).End();
+    (o << "　基点    :").dec(pri.base).End();
+    (o << "　印刷範囲:").dec(pri.area).End();
+    ((o << "　基点座標:").real(pri.pos.X) << ",").real(pri.pos.Y).End();
+}
 
-    (o << "■カラーテーブル").End();
-    for (std::size_t r = 0; r < 17; ++r) {
+template <class Emit, std::size_t N>
+void Record(Lines<Emit>& o, const std::array<std::uint32_t, N>& coltbl)
+{
+    static_assert(N % 16 == 0, "the colour table shows 16 colours a line");
+    for (std::size_t r = 0; r < N / 16; ++r) {
         o << "　";
-        for (std::size_t c = 0; c < 16; ++c) o.hex(d.coltbl[r * 16 + c], 6) << " ";
+        for (std::size_t c = 0; c < 16; ++c) o.hex(coltbl[r * 16 + c], 6) << " ";
         o.End();
     }
+}
 
-    (o << "■画面マーク情報").End();
-    for (const auto& v : d.viewinfo) {
+template <class Emit, std::size_t N>
+void Record(Lines<Emit>& o, const std::array<TQ6ViewInfo, N>& marks)
+{
+    for (const auto& v : marks) {
         o << "　【" << v.name << "】";
         o.real(v.zoom) << "倍 ";
         o.dec(v.ofset.X) << ",";
@@ -280,6 +324,27 @@ void Settings(const TQ6Data& d, Lines<Emit>& o)
         o.dec(v.penno) << "LT";
         o.dec(v.ltype).End();
     }
+}
+
+// The settings records in file order, each under its section line: the
+// title's line begins with its section and "：", every other record has a
+// line "■" and its section of its own.
+template <class Emit>
+void Settings(const TQ6Data& d, Lines<Emit>& o)
+{
+    std::size_t k = 0;
+    auto section = [&o, &k] {
+        const q6kinds::ChunkKind& kind = q6kinds::kChunkKinds[k++];
+        if (kind.policy == q6kinds::ReadPolicy::Text)
+            o << kind.section << "：";
+        else
+            (o << "■" << kind.section).End();
+    };
+#define Q6_REPORT_SETTINGS(m, cid, cver, reader) \
+    section();                                  \
+    Record(o, d.m);
+    Q6_SETTINGS_KINDS(Q6_REPORT_SETTINGS)
+#undef Q6_REPORT_SETTINGS
 }
 
 // ---- entities -----------------------------------------------------------------
@@ -413,8 +478,135 @@ void PolygonTail(Lines<Emit>& o, const TQ6ObjectPolygon& p)
     o.dec(p.cnt).End();
 }
 
+// One Record overload per entity record writes its lines below the header
+// line; a Bezier curve and a polyline share a record type and its lines.
+
 template <class Emit>
-void BitmapLines(Lines<Emit>& o, const TQ6ObjectBitmap& b)
+void Record(Lines<Emit>& o, const TQ6ObjectPoint& p)
+{
+    Id(o, p.obj);
+    o << " (";
+    Pt(o, p.pos);
+    (o << ")").End();
+}
+
+template <class Emit>
+void Record(Lines<Emit>& o, const TQ6ObjectLine& l)
+{
+    Id(o, l.obj);
+    LineTail(o, l);
+}
+
+template <class Emit>
+void Record(Lines<Emit>& o, const TQ6ObjectLineEx& l)
+{
+    Record(o, l.ln);
+    Edge(o, l.e);
+}
+
+template <class Emit>
+void Record(Lines<Emit>& o, const TQ6ObjectCircle& c)
+{
+    Id(o, c.obj);
+    CircleTail(o, c);
+}
+
+template <class Emit>
+void Record(Lines<Emit>& o, const TQ6ObjectCircleEx& c)
+{
+    Record(o, c.cr);
+    Edge(o, c.e);
+}
+
+template <class Emit>
+void Record(Lines<Emit>& o, const TQ6ObjectEllipse& e)
+{
+    Id(o, e.obj);
+    EllipseTail(o, e);
+}
+
+template <class Emit>
+void Record(Lines<Emit>& o, const TQ6ObjectEllipseEx& e)
+{
+    Record(o, e.ep);
+    Edge(o, e.e);
+}
+
+template <class Emit>
+void Record(Lines<Emit>& o, const TQ6ObjectText& t)
+{
+    Id(o, t.obj);
+    TextTail(o, t);
+}
+
+template <class Emit>
+void Record(Lines<Emit>& o, const TQ6ObjectTextEx& t)
+{
+    Record(o, t.tx);
+    TextStyleLine(o, t.ex);
+}
+
+template <class Emit>
+void Record(Lines<Emit>& o, const TQ6ObjectBezier& b)
+{
+    Id(o, b.obj);
+    PathTail(o, b);
+    PointLines(o, b.cnt, b.pos);
+}
+
+template <class Emit>
+void Record(Lines<Emit>& o, const TQ6ObjectBezierEx& b)
+{
+    Record(o, b.bz);
+    Edge(o, b.e);
+}
+
+template <class Emit>
+void Record(Lines<Emit>& o, const TQ6ObjectPolylineEx& p)
+{
+    Record(o, p.pl);
+    Edge(o, p.e);
+}
+
+template <class Emit>
+void Record(Lines<Emit>& o, const TQ6ObjectPolygon& p)
+{
+    Id(o, p.obj);
+    PolygonTail(o, p);
+    PointLines(o, p.cnt, p.pos);
+}
+
+template <class Emit>
+void Record(Lines<Emit>& o, const TQ6ObjectPolygonGrad& g)
+{
+    Record(o, g.pg);
+    o << "　Typ:";
+    o.dec(g.e.typ) << " fc:";
+    o.hex(g.e.col[0], 6) << " bc:";
+    o.hex(g.e.col[1], 6) << " p0:";
+    o.real(g.e.pos[0].X) << ",";
+    o.real(g.e.pos[0].Y) << " p1:";
+    o.real(g.e.pos[1].X) << ",";
+    o.real(g.e.pos[1].Y).End();
+}
+
+template <class Emit>
+void Record(Lines<Emit>& o, const TQ6ObjectPolygonMapping& m)
+{
+    Record(o, m.pg);
+    o << "　Size:";
+    o.dec(m.e.size.X) << "×";
+    o.dec(m.e.size.Y) << " Depth:";
+    o.dec(m.e.depth) << "bit" << " p0:";
+    o.real(m.e.pos[0].X) << ",";
+    o.real(m.e.pos[0].Y) << " p1:";
+    o.real(m.e.pos[1].X) << ",";
+    o.real(m.e.pos[1].Y).End();
+    Dump(o, m.e.bmp, "  ", "  ");
+}
+
+template <class Emit>
+void Record(Lines<Emit>& o, const TQ6ObjectBitmap& b)
 {
     Id(o, b.obj);
     o << " byte:";
@@ -425,7 +617,35 @@ void BitmapLines(Lines<Emit>& o, const TQ6ObjectBitmap& b)
 }
 
 template <class Emit>
-void GroupLine(Lines<Emit>& o, const TQ6ObjectGroup& g)
+void Record(Lines<Emit>& o, const TQ6ObjectBitmapEx& b)
+{
+    Record(o, b.bm);
+    Dump(o, b.exdata, "  org:", "     ");
+}
+
+template <class Emit>
+void Record(Lines<Emit>& o, const TQ6ObjectSymbol& s)
+{
+    Id(o, s.obj);
+    o << " (";
+    Pt(o, s.pos);
+    o << ") len:";
+    o.real(s.len) << " o:(";
+    Pt(o, s.o);
+    o << ") r0:";
+    o.real(s.r[0]) << " r1:";
+    o.real(s.r[1]) << " ea:";
+    o.deg(s.elipang) << " a:";
+    o.deg(s.angle) << " St:";
+    o.dec(s.style) << " ";
+    o.dec(s.extype) << " ";
+    o.hex(s.exattr, 4) << " p0:";
+    o.real(s.param[0]) << " p1:";
+    o.real(s.param[1]).End();
+}
+
+template <class Emit>
+void Record(Lines<Emit>& o, const TQ6ObjectGroup& g)
 {
     Id(o, g.obj);
     for (const auto& p : g.pos) {
@@ -439,225 +659,77 @@ void GroupLine(Lines<Emit>& o, const TQ6ObjectGroup& g)
 }
 
 template <class Emit>
+void Record(Lines<Emit>& o, const TQ6ObjectGroupDim& g)
+{
+    Record(o, g.gr);
+    TextStyleLine(o, g.dim.txtstl);
+    TextStyleLine(o, g.dim.epsstl);
+}
+
+template <class Emit>
+void Record(Lines<Emit>& o, const TQ6ObjectGroupQle& g)
+{
+    Record(o, g.gr);
+    TextStyleLine(o, g.qle.txtstl);
+    TextStyleLine(o, g.qle.epsstl);
+}
+
+template <class Emit>
+void Record(Lines<Emit>& o, const TQ6ObjectGroupBar& g)
+{
+    Record(o, g.gr);
+    TextStyleLine(o, g.bar.txtstl);
+}
+
+// Each entity kind's header text, "■" and its section and "　識別番号：", in
+// the order of the entity kinds.
+const std::array<std::string, q6kinds::kEntityKindCount>& EntityHeaders()
+{
+    static const std::array<std::string, q6kinds::kEntityKindCount> headers = [] {
+        std::array<std::string, q6kinds::kEntityKindCount> h;
+        for (std::size_t i = 0; i < h.size(); ++i)
+            h[i] = "■" + std::string(q6kinds::kChunkKinds[q6kinds::kSettingsKindCount + i].section) + "　識別番号：";
+        return h;
+    }();
+    return headers;
+}
+
+template <class Emit>
 // With `sections`, where each entry's section begins (-1: it shows nothing).
 void MarkedEntities(const TQ6Data& d, Lines<Emit>& o, std::vector<std::int64_t>* sections)
 {
+    const auto& headers = EntityHeaders();
     const std::size_t n = d.EntN > 0 ? std::min<std::size_t>(static_cast<std::size_t>(d.EntN), d.Ent.Length()) : 0;
     if (sections) sections->assign(n, -1);
     for (std::size_t k = 0; k < n; ++k) {
         const std::size_t before = o.Count();
         const TQ6EntNo& en = d.Ent[k];
         // An entry must name an element of its kind's array; nothing else is shown.
-        auto valid = [&](std::int32_t count) { return en.ENo >= 0 && en.ENo < count; };
         const auto i = static_cast<std::size_t>(en.ENo);
         switch (en.INo) {
-        case 200120:
-            if (!valid(d.ptN)) break;
-            Header(o, "■点オブジェクト　識別番号：", en);
-            Id(o, d.pt[i].obj);
-            o << " (";
-            Pt(o, d.pt[i].pos);
-            (o << ")").End();
-            break;
-        case 200220:
-            if (!valid(d.lnN)) break;
-            Header(o, "■線オブジェクト　識別番号：", en);
-            Id(o, d.ln[i].obj);
-            LineTail(o, d.ln[i]);
-            break;
-        case 200230:
-            if (!valid(d.lnxN)) break;
-            Header(o, "■線EXオブジェクト　識別番号：", en);
-            Id(o, d.lnx[i].ln.obj);
-            LineTail(o, d.lnx[i].ln);
-            Edge(o, d.lnx[i].e);
-            break;
-        case 200320:
-            if (!valid(d.crN)) break;
-            Header(o, "■円オブジェクト　識別番号：", en);
-            Id(o, d.cr[i].obj);
-            CircleTail(o, d.cr[i]);
-            break;
-        case 200330:
-            if (!valid(d.crxN)) break;
-            Header(o, "■円オブジェクト　識別番号：", en);
-            Id(o, d.crx[i].cr.obj);
-            CircleTail(o, d.crx[i].cr);
-            Edge(o, d.crx[i].e);
-            break;
-        case 200520:
-            if (!valid(d.epN)) break;
-            Header(o, "■楕円オブジェクト　識別番号：", en);
-            Id(o, d.ep[i].obj);
-            EllipseTail(o, d.ep[i]);
-            break;
-        case 200530:
-            if (!valid(d.epxN)) break;
-            Header(o, "■楕円EXオブジェクト　識別番号：", en);
-            Id(o, d.epx[i].ep.obj);
-            EllipseTail(o, d.epx[i].ep);
-            Edge(o, d.epx[i].e);
-            break;
-        case 200720:
-            if (!valid(d.txN)) break;
-            Header(o, "■文字オブジェクト　識別番号：", en);
-            Id(o, d.tx[i].obj);
-            TextTail(o, d.tx[i]);
-            break;
-        case 200730:
-            if (!valid(d.txxN)) break;
-            Header(o, "■文字EXオブジェクト　識別番号：", en);
-            Id(o, d.txx[i].tx.obj);
-            TextTail(o, d.txx[i].tx);
-            TextStyleLine(o, d.txx[i].ex);
-            break;
-        case 201720:
-            if (!valid(d.bzN)) break;
-            Header(o, "■ベジェ曲線オブジェクト　識別番号：", en);
-            Id(o, d.bz[i].obj);
-            PathTail(o, d.bz[i]);
-            PointLines(o, d.bz[i].cnt, d.bz[i].pos);
-            break;
-        case 201730:
-            if (!valid(d.bzxN)) break;
-            Header(o, "■ベジェ曲線EXオブジェクト　識別番号：", en);
-            Id(o, d.bzx[i].bz.obj);
-            PathTail(o, d.bzx[i].bz);
-            PointLines(o, d.bzx[i].bz.cnt, d.bzx[i].bz.pos);
-            Edge(o, d.bzx[i].e);
-            break;
-        case 200820:
-            if (!valid(d.plN)) break;
-            Header(o, "■ポリラインオブジェクト　識別番号：", en);
-            Id(o, d.pl[i].obj);
-            PathTail(o, d.pl[i]);
-            PointLines(o, d.pl[i].cnt, d.pl[i].pos);
-            break;
-        case 200830:
-            if (!valid(d.plxN)) break;
-            Header(o, "■ポリラインEXオブジェクト　識別番号：", en);
-            Id(o, d.plx[i].pl.obj);
-            PathTail(o, d.plx[i].pl);
-            PointLines(o, d.plx[i].pl.cnt, d.plx[i].pl.pos);
-            Edge(o, d.plx[i].e);
-            break;
-        case 200940:
-            if (!valid(d.pgN)) break;
-            Header(o, "■ポリゴンオブジェクト　識別番号：", en);
-            Id(o, d.pg[i].obj);
-            PolygonTail(o, d.pg[i]);
-            PointLines(o, d.pg[i].cnt, d.pg[i].pos);
-            break;
-        case 200950: {
-            if (!valid(d.pggN)) break;
-            const auto& g = d.pgg[i];
-            Header(o, "■ポリゴンGRADオブジェクト　識別番号：", en);
-            Id(o, g.pg.obj);
-            PolygonTail(o, g.pg);
-            PointLines(o, g.pg.cnt, g.pg.pos);
-            o << "　Typ:";
-            o.dec(g.e.typ) << " fc:";
-            o.hex(g.e.col[0], 6) << " bc:";
-            o.hex(g.e.col[1], 6) << " p0:";
-            o.real(g.e.pos[0].X) << ",";
-            o.real(g.e.pos[0].Y) << " p1:";
-            o.real(g.e.pos[1].X) << ",";
-            o.real(g.e.pos[1].Y).End();
-            break;
-        }
-        case 200960: {
-            if (!valid(d.pgmN)) break;
-            const auto& m = d.pgm[i];
-            Header(o, "■ポリゴンMAPPオブジェクト　識別番号：", en);
-            Id(o, m.pg.obj);
-            PolygonTail(o, m.pg);
-            PointLines(o, m.pg.cnt, m.pg.pos);
-            o << "　Size:";
-            o.dec(m.e.size.X) << "×";
-            o.dec(m.e.size.Y) << " Depth:";
-            o.dec(m.e.depth) << "bit" << " p0:";
-            o.real(m.e.pos[0].X) << ",";
-            o.real(m.e.pos[0].Y) << " p1:";
-            o.real(m.e.pos[1].X) << ",";
-            o.real(m.e.pos[1].Y).End();
-            Dump(o, m.e.bmp, "  ", "  ");
-            break;
-        }
-        case 201890:
-            if (!valid(d.bmN)) break;
-            Header(o, "■画像オブジェクト　識別番号：", en);
-            BitmapLines(o, d.bm[i]);
-            break;
-        case 201891:
-            if (!valid(d.bmxN)) break;
-            Header(o, "■画像EXオブジェクト　識別番号：", en);
-            BitmapLines(o, d.bmx[i].bm);
-            Dump(o, d.bmx[i].exdata, "  org:", "     ");
-            break;
-        case 202020: {
-            if (!valid(d.syN)) break;
-            const auto& s = d.sy[i];
-            Header(o, "■シンボルオブジェクト　識別番号：", en);
-            Id(o, s.obj);
-            o << " (";
-            Pt(o, s.pos);
-            o << ") len:";
-            o.real(s.len) << " o:(";
-            Pt(o, s.o);
-            o << ") r0:";
-            o.real(s.r[0]) << " r1:";
-            o.real(s.r[1]) << " ea:";
-            o.deg(s.elipang) << " a:";
-            o.deg(s.angle) << " St:";
-            o.dec(s.style) << " ";
-            o.dec(s.extype) << " ";
-            o.hex(s.exattr, 4) << " p0:";
-            o.real(s.param[0]) << " p1:";
-            o.real(s.param[1]).End();
-            break;
-        }
-        case 203220:
-            if (!valid(d.grN)) break;
-            Header(o, "■グループオブジェクト　識別番号：", en);
-            GroupLine(o, d.gr[i]);
-            break;
-        case 203230:
-            if (!valid(d.grdimN)) break;
-            Header(o, "■グループDIMオブジェクト　識別番号：", en);
-            GroupLine(o, d.grdim[i].gr);
-            TextStyleLine(o, d.grdim[i].dim.txtstl);
-            TextStyleLine(o, d.grdim[i].dim.epsstl);
-            break;
-        case 203240:
-            if (!valid(d.grqleN)) break;
-            Header(o, "■グループQLEオブジェクト　識別番号：", en);
-            GroupLine(o, d.grqle[i].gr);
-            TextStyleLine(o, d.grqle[i].qle.txtstl);
-            TextStyleLine(o, d.grqle[i].qle.epsstl);
-            break;
-        case 203250:
-            if (!valid(d.grbarN)) break;
-            Header(o, "■グループBARオブジェクト　識別番号：", en);
-            GroupLine(o, d.grbar[i].gr);
-            TextStyleLine(o, d.grbar[i].bar.txtstl);
-            break;
+#define Q6_REPORT_ENTITY(a, T, cid, cver, reader)                                              \
+    case (cid) * 100 + (cver): {                                                               \
+        if (en.ENo < 0 || en.ENo >= d.a##N) break;                                             \
+        static constexpr std::size_t kKind = q6kinds::EntityKindIndex(cid, cver);              \
+        static_assert(kKind < q6kinds::kEntityKindCount);                                      \
+        Header(o, headers[kKind], en);                                                         \
+        Record(o, d.a[i]);                                                                     \
+        break;                                                                                 \
+    }
+            Q6_ENTITY_KINDS(Q6_REPORT_ENTITY)
+#undef Q6_REPORT_ENTITY
         default: break;  // no kind has this number: nothing is written
         }
         if (sections && o.Count() != before) (*sections)[k] = static_cast<std::int64_t>(before);
     }
 
+    // The count of each kind's records, in the order of the kinds.
     (o << "----------").End();
-    const std::pair<std::string_view, std::int32_t> counts[] = {
-        {"点：", d.ptN},           {"線：", d.lnN},           {"線EX：", d.lnxN},
-        {"円：", d.crN},           {"円EX：", d.crxN},        {"楕円：", d.epN},
-        {"楕円EX：", d.epxN},      {"文字：", d.txN},         {"文字EX：", d.txxN},
-        {"ベジェ：", d.bzN},       {"ベジェEX：", d.bzxN},    {"ポリライン：", d.plN},
-        {"ポリラインEX：", d.plxN}, {"ポリゴン：", d.pgN},     {"ポリゴンGrad：", d.pggN},
-        {"ポリゴンMapp：", d.pgmN}, {"画像：", d.bmN},         {"画像EX：", d.bmxN},
-        {"シンボル：", d.syN},     {"グループ：", d.grN},     {"グループDIM：", d.grdimN},
-        {"グループQLE：", d.grqleN}, {"グループBAR：", d.grbarN},
-    };
-    for (const auto& [label, count] : counts) (o << label).dec(count).End();
+    std::size_t kind = 0;
+#define Q6_REPORT_COUNT(a, T, cid, cver, reader) \
+    (o << q6kinds::kEntityRows[kind++].tally).dec(d.a##N).End();
+    Q6_ENTITY_KINDS(Q6_REPORT_COUNT)
+#undef Q6_REPORT_COUNT
 }
 
 template <class Emit>

@@ -23,7 +23,7 @@
 #include "Func_/Func_.h"
 #include "Q6Unit/Q6Data.h"
 #include "Unit1/Report.h"
-#include "tools/Json.h"
+#include "Q6Json/Json.h"
 
 namespace {
 

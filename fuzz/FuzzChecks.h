@@ -28,7 +28,7 @@
 #include "Q6Unit/Walk.h"
 #include "Unit1/Flows.h"
 #include "Unit1/Report.h"
-#include "tools/Json.h"
+#include "Q6Json/Json.h"
 
 namespace fuzzcheck {
 

@@ -21,7 +21,7 @@
 #include "Q6Unit/Q6Data.h"
 #include "support/BadJson.h"
 #include "support/RandomDoc.h"
-#include "tools/Json.h"
+#include "Q6Json/Json.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include "Q6Unit/Q6Data.h"
 #include "Unit1/Flows.h"
 #include "tools/Commands.h"
-#include "tools/Json.h"
+#include "Q6Json/Json.h"
 
 namespace {
 
