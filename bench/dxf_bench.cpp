@@ -20,20 +20,12 @@
 #include "Q6Unit/Q6Data.h"
 #include "Q6Unit/ReplaceFile.h"
 
+#include "bench/Timing.h"
+
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double Best(int runs, const std::function<void()>& f)
-{
-    double best = 1e300;
-    for (int i = 0; i < runs; ++i) {
-        const auto t0 = Clock::now();
-        f();
-        best = std::min(best, std::chrono::duration<double>(Clock::now() - t0).count());
-    }
-    return best;
-}
+using bench::Best;
+using bench::Clock;
 
 // Counts bytes and drops them: the export's own cost, without the disk.
 struct NullSink final : q6dxf::Sink {

@@ -25,20 +25,12 @@
 #include "Unit1/Report.h"
 #include "Q6Json/Json.h"
 
+#include "bench/Timing.h"
+
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-double Best(int runs, const std::function<void()>& f)
-{
-    double best = 1e300;
-    for (int i = 0; i < runs; ++i) {
-        const auto t0 = Clock::now();
-        f();
-        best = std::min(best, std::chrono::duration<double>(Clock::now() - t0).count());
-    }
-    return best;
-}
+using bench::Best;
+using bench::Clock;
 
 // Reads the file into buf (allocated once, outside the timing).
 bool ReadInto(const std::string& path, std::vector<char>& buf)
