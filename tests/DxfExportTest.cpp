@@ -24,36 +24,16 @@
 #include "Q6Dxf/Export.h"
 #include "Q6Unit/Q6Data.h"
 #include "support/RandomDoc.h"
+#include "support/ToolRun.h"
 
 namespace {
 
 using nlohmann::json;
 using q6draw::Kind;
 
-struct ToolRun {
-    int status = -1;
-    std::string out;
-};
-
-ToolRun Tool(const std::string& args)
-{
-    const std::string cmd = std::string(Q6_BIN_DIR) + "/q6tool " + args + " 2>/dev/null";
-    ToolRun r;
-    FILE* p = ::popen(cmd.c_str(), "r");
-    if (!p) return r;
-    char buf[65536];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-    const int st = ::pclose(p);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    return r;
-}
-
-std::string Slurp(const std::string& p)
-{
-    std::ifstream f(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(f), {}};
-}
+using toolrun::Tool;
+using toolrun::ToolRun;
+const auto Slurp = toolrun::ReadFile;
 
 const std::string kSample = std::string(Q6_SOURCE_DIR) + "/samples/sample.q6";
 

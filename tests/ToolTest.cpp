@@ -10,34 +10,13 @@
 #include <iterator>
 
 #include "ChunkBuilder.h"
+#include "support/ToolRun.h"
 
 namespace {
 
-struct ToolRun {
-    int status;
-    std::string out;
-};
-
-// Runs q6tool; its standard error goes to `errFile` when one is given.
-ToolRun Tool(const std::string& args, const std::string& errFile = "/dev/null")
-{
-    const std::string cmd = std::string(Q6_BIN_DIR) + "/q6tool " + args + " 2>" + errFile;
-    FILE* p = ::popen(cmd.c_str(), "r");
-    ToolRun r{-1, {}};
-    if (!p) return r;
-    char buf[65536];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-    const int st = ::pclose(p);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    return r;
-}
-
-std::string ReadFile(const std::string& p)
-{
-    std::ifstream f(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(f), {}};
-}
+using toolrun::ReadFile;
+using toolrun::Tool;
+using toolrun::ToolRun;
 
 class ToolTest : public testing::Test {
 protected:
