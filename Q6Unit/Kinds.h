@@ -58,7 +58,9 @@
 
 namespace q6kinds {
 
-// How a chunk's reader takes its payload.
+// How a chunk's reader takes its payload; the loader reads each kind by its
+// row and checks the row against the record (only a record of fixed size is
+// copied, only the title is text).
 enum class ReadPolicy : std::uint8_t {
     Text,           // the title: bytes up to the first zero, the payload's end or the file's end
     FieldsToEnd,    // field by field; a short payload goes on reading the following bytes of the file

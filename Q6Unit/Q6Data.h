@@ -14,7 +14,20 @@
 #include "Q6Unit/Model.h"
 
 class ByteSource;
-struct LoadInput;
+
+// How far a load goes.
+enum class LoadMode : std::uint8_t {
+    Check,     // only the first chunk, which must be the title
+    Settings,  // the settings pass only
+    Whole,     // the settings pass, then the entity pass
+};
+
+// The pass of a load that saw a chunk.
+enum class LoadPass : std::uint8_t {
+    Check,     // the file check
+    Settings,  // the settings pass
+    Entities,  // the entity pass
+};
 
 // What the loader did with one chunk; reported to an observer, if any.
 struct ChunkEvent {
@@ -27,7 +40,7 @@ struct ChunkEvent {
         NegativeLength,  // the load fails here
         BadHeader,       // fewer than 8 bytes left for a header: the load fails here
     };
-    int pass = 0;  // 0 the file check, 1 the settings pass, 2 the entity pass
+    LoadPass pass = LoadPass::Check;
     std::uint64_t offset = 0;
     std::int16_t id = 0;
     std::uint16_t version = 0;
@@ -89,8 +102,8 @@ public:
     bool MemCheck(std::span<const std::uint8_t> bytes);
     bool MemHeaderIn(std::span<const std::uint8_t> bytes);
     bool MemIn(std::span<const std::uint8_t> bytes);
-    // The general form: mode 0 check, 1 settings pass only, 2 whole load.
-    bool Load(ByteSource& src, int mode, const ChunkObserver* observer = nullptr);
+    // The general form, telling `observer` (if any) what it did with each chunk.
+    bool Load(ByteSource& src, LoadMode mode, const ChunkObserver* observer = nullptr);
 
     // Saving. FileOut writes a temporary file beside FName and renames it over
     // FName only once every byte is on disk; on failure FName is untouched.
@@ -98,37 +111,6 @@ public:
     // The bytes FileOut writes; false when the document cannot be written
     // (an index entry that points outside its array, a payload over 2 GiB).
     bool MemOut(std::string& out) const;
-
-private:
-    bool ReadChunkHeader(LoadInput& in, std::int16_t& id, std::uint16_t& version, std::int32_t& length);
-    bool ReadHeaderChunks(LoadInput& in, std::uint64_t& handover);
-    bool ReadEntityChunks(LoadInput& in, std::uint64_t start);
-    bool AddEntNo(std::int16_t id, std::int16_t version, std::int32_t index);
-
-    template <class T>
-    bool ReadSettings(LoadInput& in, std::int32_t length, T& member, bool limited);
-    template <class T>
-    bool ReadEntity(LoadInput& in, TDynArray<T>& arr, std::int32_t& count, std::uint16_t id, std::uint16_t version,
-                    std::int32_t length);
-    void NameTest(TQ6TextStyle& e) const;
-
-    bool ReadTitle(LoadInput& in, std::int32_t length);
-    bool ReadLayerInfo(LoadInput& in, std::int32_t length);
-    bool ReadPaperSize(LoadInput& in, std::int32_t length);
-    bool ReadAxisInfo(LoadInput& in, std::int32_t length);
-    bool ReadGridInfo(LoadInput& in, std::int32_t length);
-    bool ReadTextStyles(LoadInput& in, std::int32_t length);
-    bool ReadDimStyles(LoadInput& in, std::int32_t length);
-    bool ReadDimStyleEx(LoadInput& in, std::int32_t length);
-    bool ReadSymbolStyle(LoadInput& in, std::int32_t length);
-    bool ReadPrintStyle(LoadInput& in, std::int32_t length);
-    bool ReadPrintInfo(LoadInput& in, std::int32_t length);
-    bool ReadColorTable(LoadInput& in, std::int32_t length);
-    bool ReadViewInfo(LoadInput& in, std::int32_t length);
-#define Q6_DECLARE_READER(a, T, id, ver, reader) \
-    bool reader(LoadInput& in, std::uint16_t id_, std::uint16_t version, std::int32_t length);
-    Q6_ENTITY_KINDS(Q6_DECLARE_READER)
-#undef Q6_DECLARE_READER
 };
 
 // Chunk identifiers and versions as one key.
@@ -138,4 +120,4 @@ constexpr std::uint32_t ChunkKey(std::int32_t id, std::int32_t version)
 }
 
 // The kind's name for a chunk ("point", "layer table" ...), or null when unknown.
-const char* ChunkKindName(std::int16_t id, std::uint16_t version);
+inline const char* ChunkKindName(std::int16_t id, std::uint16_t version) { return q6kinds::ChunkName(id, version); }

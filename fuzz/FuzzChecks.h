@@ -176,12 +176,12 @@ inline std::string CompareFileAndMemory(std::span<const std::uint8_t> bytes, boo
     FileSource src;
     if (!src.Open(file.path())) return "the memory file cannot be opened";
     TQ6Data viaFile;
-    if (viaFile.Load(src, 0) != checked) return "the file check and the memory check disagree";
+    if (viaFile.Load(src, LoadMode::Check) != checked) return "the file check and the memory check disagree";
     if (checked && viaFile.Title != title) return "the file check and the memory check read different titles";
     viaFile.DataFree();
 
     std::string walk;
-    int lastPass = 0;
+    LoadPass lastPass = LoadPass::Check;
     std::uint64_t lastOffset = 0;
     bool first = true;
     ChunkObserver obs = [&](const ChunkEvent& e) {
@@ -198,7 +198,7 @@ inline std::string CompareFileAndMemory(std::span<const std::uint8_t> bytes, boo
         lastPass = e.pass;
         lastOffset = e.offset;
     };
-    const bool fileLoaded = viaFile.Load(src, 2, &obs);
+    const bool fileLoaded = viaFile.Load(src, LoadMode::Whole, &obs);
     if (!walk.empty()) return walk;
     if (fileLoaded != loaded) return "the file loader and the memory loader disagree";
     if (DocumentImage(viaFile) != DocumentImage(doc)) return "the file and the memory loaders fill different documents";

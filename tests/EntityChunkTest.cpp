@@ -809,7 +809,7 @@ TEST(EntityChunks, WindowedReadsMatchReadsFromMemory)
         TQ6Data mem, win;
         const bool a = mem.MemIn(tb::Span(file));
         WindowedSource src(file);
-        const bool b = win.Load(src, 2);
+        const bool b = win.Load(src, LoadMode::Whole);
         ASSERT_TRUE(a);
         ASSERT_EQ(a, b);
         ASSERT_EQ(win.EntN, 1 + 23 + 6);

@@ -295,7 +295,7 @@ TEST_F(Limits, DrawingCutShortByAnotherProcessWhileReadFailsCleanly)
         };
         TQ6Data d;
         const auto t0 = Clock::now();
-        const bool loaded = d.Load(src, 2, &obs);
+        const bool loaded = d.Load(src, LoadMode::Whole, &obs);
         const auto took = Clock::now() - t0;
         ::close(order[1]);
         ::close(done[0]);

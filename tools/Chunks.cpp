@@ -34,7 +34,7 @@ std::string Describe(const ChunkEvent& e)
     case ChunkEvent::ReaderFailed: s += "refused by its reader; loading fails here"; break;
     case ChunkEvent::Unknown: s += "skipped (unknown kind)"; break;
     case ChunkEvent::OtherPass:
-        s += e.pass == 2 ? "skipped (a settings chunk among the entities)" : "skipped";
+        s += e.pass == LoadPass::Entities ? "skipped (a settings chunk among the entities)" : "skipped";
         break;
     case ChunkEvent::HandOver: s += "the settings pass stops at this entity chunk"; break;
     case ChunkEvent::NegativeLength: s += "negative length; loading fails here"; break;
@@ -43,7 +43,7 @@ std::string Describe(const ChunkEvent& e)
     if (e.pastEnd) s += "; its length runs past the end of the file";
     if (e.ends && !e.result && e.what != ChunkEvent::ReaderFailed && e.what != ChunkEvent::NegativeLength &&
         e.what != ChunkEvent::HandOver)
-        s += e.pass == 2 ? "; the entities must start with a chunk that loads: loading fails here"
+        s += e.pass == LoadPass::Entities ? "; the entities must start with a chunk that loads: loading fails here"
                          : "; the file must start with a settings chunk that loads: loading fails here";
     return s;
 }
@@ -68,7 +68,7 @@ int ChunksCommand(const std::string& file)
         else if (e.what != ChunkEvent::Read)
             why = "the first chunk must be the title chunk 1000/10 with a length of 0 to 256";
     };
-    const bool checked = check.Load(src, 0, &checkObs);
+    const bool checked = check.Load(src, LoadMode::Check, &checkObs);
     TQ6Data doc;
     ChunkEvent pending;
     bool hasPending = false;
@@ -84,10 +84,10 @@ int ChunksCommand(const std::string& file)
             hasPending = true;
             return;
         }
-        if (e.pass == 2) hasPending = false;
+        if (e.pass == LoadPass::Entities) hasPending = false;
         Print("%s\n", Describe(e).c_str());
     };
-    const bool loaded = doc.Load(src, 2, &obs);
+    const bool loaded = doc.Load(src, LoadMode::Whole, &obs);
     if (size == 0) Print("%12d  the file is empty: there is no chunk\n", 0);
     if (hasPending)  // the entity pass never started
         Print("%s; no settings chunk was read before it, so loading fails here\n",
