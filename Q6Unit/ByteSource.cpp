@@ -1,8 +1,8 @@
 #include "Q6Unit/ByteSource.h"
 
+#include "Q6Unit/Files.h"
+
 #include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -23,17 +23,10 @@ FileSource::~FileSource()
 
 bool FileSource::Open(const std::string& path)
 {
-    // O_NONBLOCK keeps a FIFO from blocking the open; it is refused below.
-    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd_ < 0) return false;
-    struct stat st {};
-    if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode) || ::flock(fd_, LOCK_SH | LOCK_NB) != 0) {
-        ::close(fd_);
-        fd_ = -1;
-        return false;
-    }
-    size_ = static_cast<std::uint64_t>(st.st_size);
-    return true;
+    const OpenedFile f = OpenForReading(path);
+    fd_ = f.fd;
+    size_ = f.size;
+    return fd_ >= 0;
 }
 
 std::size_t FileSource::ReadAt(std::uint64_t offset, void* dst, std::size_t n)

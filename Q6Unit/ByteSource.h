@@ -34,7 +34,8 @@ private:
 
 // A regular file opened for reading, with a shared advisory lock that keeps
 // our own writers out while it is read. Open() fails for anything but a
-// regular file, and when another process holds an exclusive lock on it.
+// regular file, and when another process holds an exclusive lock on it
+// (OpenForReading in Files.h, which also tells why).
 class FileSource final : public ByteSource {
 public:
     FileSource() = default;

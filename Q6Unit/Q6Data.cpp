@@ -6,19 +6,10 @@ TQ6Data::~TQ6Data() { DataFree(); }
 
 void TQ6Data::DataInit()
 {
-    Title.clear();
-    li = TQ6LayerInfo{};
-    psz = TQ6PaperSize{};
-    ai = TQ6AxisInfo{};
-    gi = TQ6GridInfo{};
-    txtstl.fill(TQ6TextStyle{});
-    dimstl.fill(TQ6DimStyle{});
-    dimstlex.fill(TQ6DimStyleEx{});
-    symstl = TQ6SymbolStyle{};
-    prnstl = TQ6PrintStyle{};
-    pri = TQ6PrintInfo{};
-    coltbl.fill(0);
-    viewinfo.fill(TQ6ViewInfo{});
+    // Every settings member to its new-document value: empty title, zero records.
+#define Q6_RESET_SETTINGS(m, id, ver, reader) m = decltype(m){};
+    Q6_SETTINGS_KINDS(Q6_RESET_SETTINGS)
+#undef Q6_RESET_SETTINGS
     EntN = 0;
     Ent.Clear();
 #define Q6_RESET_KIND(a, T, id, ver, reader) \

@@ -14,7 +14,7 @@
 #include "Q6Unit/ChunkIO.h"
 #include "Q6Unit/Layout.h"
 #include "Q6Unit/Q6Data.h"
-#include "Q6Unit/ReplaceFile.h"
+#include "Q6Unit/Files.h"
 #include "Q6Unit/Walk.h"
 
 namespace {

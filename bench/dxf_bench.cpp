@@ -18,7 +18,7 @@
 #include "Q6Draw/Scene.h"
 #include "Q6Dxf/Export.h"
 #include "Q6Unit/Q6Data.h"
-#include "Q6Unit/ReplaceFile.h"
+#include "Q6Unit/Files.h"
 
 #include "bench/Timing.h"
 

@@ -10,6 +10,10 @@
 // one in four is a full-precision double (a computed intersection, say).
 // --fixed writes only fixed-size entities (points, lines, circles, symbols);
 // --small the same kinds, each within 10 units, scattered over the sheet.
+// By count instead of size:
+//   make_drawing OUT.q6 --points N            N points in rows of 1000
+//   make_drawing OUT.q6 --mixed N [--seed N]  N random entities of every kind
+//                                             (point lists up to 8, images up to 64 bytes)
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -197,14 +201,75 @@ std::size_t AddTypical(TQ6Data& d, Rng& r, int id, std::uint64_t& textState)
     return 91 + b.bmp.size();
 }
 
+// A drawing of n points, 1000 to a row half a unit apart, rows a quarter apart.
+void AddPointRows(TQ6Data& d, std::size_t n)
+{
+    d.Title = "大きな図面";
+    d.pt.SetLength(n);
+    d.Ent.SetLength(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        auto& p = d.pt[i];
+        p.obj.id = static_cast<std::int32_t>(i + 1);
+        p.obj.cotype = 1;
+        p.pos = TDPoint{static_cast<double>(i % 1000) * 0.5, static_cast<double>(i / 1000) * 0.25};
+        d.Ent[i] = TQ6EntNo{200120, static_cast<std::int32_t>(i)};
+    }
+    d.ptN = static_cast<std::int32_t>(n);
+    d.EntN = static_cast<std::int32_t>(n);
+}
+
+const char* const kUsage =
+    "Usage: make_drawing OUT.q6 SIZE_MB [--seed N] [--fixed | --typical | --small]\n"
+    "       make_drawing OUT.q6 --points N\n"
+    "       make_drawing OUT.q6 --mixed N [--seed N]\n";
+
+bool Save(const TQ6Data& d, const std::string& out, const char* size)
+{
+    if (!d.FileOut(out)) {
+        std::fprintf(stderr, "make_drawing: cannot write %s\n", out.c_str());
+        return false;
+    }
+    std::printf("%s: %d entities%s\n", out.c_str(), d.EntN, size);
+    return true;
+}
+
+// --points N and --mixed N [--seed N].
+int ByCount(int argc, char** argv)
+{
+    const std::string out = argv[1];
+    const bool points = !std::strcmp(argv[2], "--points");
+    char* end = nullptr;
+    const long n = argc > 3 ? std::strtol(argv[3], &end, 10) : -1;
+    std::uint64_t seed = 1;
+    bool ok = argc > 3 && *argv[3] && !*end && n >= 0 && n <= 100'000'000;
+    if (ok && argc == 6 && !points && !std::strcmp(argv[4], "--seed")) seed = std::strtoull(argv[5], nullptr, 10);
+    else if (argc != 4) ok = false;
+    if (!ok) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+    TQ6Data d;
+    if (points) {
+        AddPointRows(d, static_cast<std::size_t>(n));
+    } else {
+        RandomDocOptions opt;
+        opt.entities = static_cast<int>(n);
+        opt.maxPoints = 8;
+        opt.maxImage = 64;
+        RandomDocument(d, seed, opt);
+    }
+    return Save(d, out, "") ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
     if (argc < 3) {
-        std::fprintf(stderr, "Usage: make_drawing OUT.q6 SIZE_MB [--seed N] [--fixed | --typical | --small]\n");
+        std::fputs(kUsage, stderr);
         return 2;
     }
+    if (!std::strcmp(argv[2], "--points") || !std::strcmp(argv[2], "--mixed")) return ByCount(argc, argv);
     const std::string out = argv[1];
     const double mb = std::atof(argv[2]);
     std::uint64_t seed = 1;
@@ -237,10 +302,7 @@ int main(int argc, char** argv)
         size += small     ? AddSmall(d, r, ++id)
                 : typical ? AddTypical(d, r, ++id, textState)
                           : AddOne(d, r, ++id, fixedOnly, textState);
-    if (!d.FileOut(out)) {
-        std::fprintf(stderr, "make_drawing: cannot write %s\n", out.c_str());
-        return 1;
-    }
-    std::printf("%s: %d entities, about %.1f MB\n", out.c_str(), d.EntN, static_cast<double>(size) / 1e6);
-    return 0;
+    char about[48];
+    std::snprintf(about, sizeof about, ", about %.1f MB", static_cast<double>(size) / 1e6);
+    return Save(d, out, about) ? 0 : 1;
 }

@@ -24,7 +24,7 @@
 #include "Q6Draw/Paint.h"
 #include "Q6Draw/Scene.h"
 #include "Q6Draw/Svg.h"
-#include "Q6Unit/ReplaceFile.h"
+#include "Q6Unit/Files.h"
 #include "Q6Unit/Q6Data.h"
 
 #include "bench/Timing.h"

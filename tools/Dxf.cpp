@@ -8,7 +8,7 @@
 #include "Q6Draw/Scene.h"
 #include "Q6Dxf/Export.h"
 #include "Q6Unit/Q6Data.h"
-#include "Q6Unit/ReplaceFile.h"
+#include "Q6Unit/Files.h"
 #include "Unit1/Flows.h"
 #include "tools/Commands.h"
 

@@ -12,7 +12,7 @@
 #include "Func_/Func_.h"
 #include "Q6Draw/Scene.h"
 #include "Q6Draw/Svg.h"
-#include "Q6Unit/ReplaceFile.h"
+#include "Q6Unit/Files.h"
 #include "Q6Unit/Q6Data.h"
 #include "Unit1/Flows.h"
 #include "tools/Commands.h"

@@ -1,7 +1,4 @@
 // q6tool: the drawing library for scripts.
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -14,6 +11,7 @@
 #include <vector>
 
 #include "Q6Unit/ByteSource.h"
+#include "Q6Unit/Files.h"
 #include "Q6Unit/Q6Data.h"
 #include "Unit1/Flows.h"
 #include "Unit1/Report.h"
@@ -103,23 +101,14 @@ private:
 // keeps the viewer's line alone.
 void ExplainOpenFailure(const std::string& fn, OpenOutcome r)
 {
-    struct stat st {};
-    std::string why;
-    if (::stat(fn.c_str(), &st) != 0) {
-        why = std::strerror(errno);
-    } else if (!S_ISREG(st.st_mode)) {
-        why = "not a regular file";
-    } else if (const int fd = ::open(fn.c_str(), O_RDONLY | O_CLOEXEC); fd < 0) {
-        why = std::strerror(errno);
-    } else {
-        const bool locked = ::flock(fd, LOCK_SH | LOCK_NB) != 0;
-        ::close(fd);
-        if (locked)
-            why = "another program holds it open for writing";
-        else if (r == OpenOutcome::CheckFailed)
-            why = "it does not begin with the title chunk of a drawing (q6tool chunks tells more)";
-        else
-            why = "the drawing is damaged (q6tool chunks tells where)";
+    // The loader's own rule, asked again: the reason is the one that refused the file.
+    const OpenedFile f = OpenForReading(fn);
+    std::string why = DescribeRefusal(f.refusal, f.err);
+    if (f.fd >= 0) {
+        ::close(f.fd);
+        why = r == OpenOutcome::CheckFailed
+                  ? "it does not begin with the title chunk of a drawing (q6tool chunks tells more)"
+                  : "the drawing is damaged (q6tool chunks tells where)";
     }
     std::fprintf(stderr, "q6tool: %s: %s\n", fn.c_str(), why.c_str());
 }

@@ -1,4 +1,4 @@
-#include "Q6Unit/ReplaceFile.h"
+#include "Q6Unit/Files.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -10,7 +10,57 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <random>
+
+OpenedFile OpenForReading(const std::string& path)
+{
+    OpenedFile f;
+    const auto refuse = [&](OpenRefusal r, int e) {
+        f.refusal = r;
+        f.err = e;
+        return f;
+    };
+    // O_NONBLOCK keeps a FIFO from blocking the open; it is refused below.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) {
+        const int openErr = errno;
+        // Some files that are not regular cannot even be opened (a socket, a
+        // device we may not read): they are told as such.
+        struct stat st {};
+        if (::stat(path.c_str(), &st) != 0) return refuse(OpenRefusal::System, errno);
+        if (!S_ISREG(st.st_mode)) return refuse(OpenRefusal::NotRegular, 0);
+        return refuse(OpenRefusal::System, openErr);
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        const int e = errno;
+        ::close(fd);
+        return refuse(OpenRefusal::System, e);
+    }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return refuse(OpenRefusal::NotRegular, 0);
+    }
+    if (::flock(fd, LOCK_SH | LOCK_NB) != 0) {
+        ::close(fd);
+        return refuse(OpenRefusal::Locked, 0);
+    }
+    f.fd = fd;
+    f.size = static_cast<std::uint64_t>(st.st_size);
+    return f;
+}
+
+std::string DescribeRefusal(OpenRefusal why, int err)
+{
+    switch (why) {
+    case OpenRefusal::None: break;
+    case OpenRefusal::System: return std::strerror(err);
+    case OpenRefusal::NotRegular: return "not a regular file";
+    case OpenRefusal::Locked: return "another program holds it open for writing";
+    }
+    return {};
+}
 
 bool WriteAll(int fd, std::string_view buf)
 {
