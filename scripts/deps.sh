@@ -9,6 +9,7 @@ PACKAGES=(
   pkg-config                   # Qt 6's CMake files find some of their own dependencies with it
   googletest libgtest-dev      # the unit tests
   nlohmann-json3-dev           # q6tool json, build and schema
+  libjemalloc-dev              # the programs' allocator (huge pages for large drawings)
   qt6-base-dev libgl-dev       # the viewer, the painter and the thumbnailer (Qt 6 Gui needs OpenGL's headers)
   qt6-translations-l10n        # the toolkit's own texts in the viewer, in the user's language
   libqt6svg6                   # the viewer's SVG window icon
