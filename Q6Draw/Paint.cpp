@@ -16,7 +16,11 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cmath>
+#include <condition_variable>
+#include <mutex>
 #include <numbers>
+#include <optional>
+#include <thread>
 
 namespace q6draw {
 
@@ -27,8 +31,195 @@ bool Finite(double v) { return std::isfinite(v); }
 // The pixel size the drawing font is made at; texts are scaled from it.
 constexpr int kFontPx = 64;
 
+// One-pixel lines straight into an RGB32 image, antialiased by Wu's method:
+// several times faster than the general stroker for the many short segments
+// of a drawing. Segments come in batches, drawn by a second thread while the
+// next batch is made when the machine has a second core; only that thread
+// touches the pixels until Wait() returns. A batch of one ink is drawn in
+// order of the 64 x 64 tiles of the image, so that neighbours are drawn
+// together and the pixels stay in the cache: with one ink the order does not
+// change the picture (covering by a then b leaves (1 - a)(1 - b) of the
+// paper either way). Inks that differ are drawn in the order given.
+class Raster {
+public:
+    struct Seg {
+        float x0, y0, x1, y1;
+        QRgb ink;
+    };
+    explicit Raster(QImage& img)
+        : bits_(img.bits()), stride_(img.bytesPerLine()), w_(img.width()), h_(img.height()),
+          tilesX_((static_cast<std::uint32_t>(img.width()) + 63) >> 6),
+          tiles_(tilesX_ * ((static_cast<std::uint32_t>(img.height()) + 63) >> 6))
+    {
+        fill_.reserve(kBatch);
+        if (std::thread::hardware_concurrency() > 1) worker_ = std::thread([this] { Work(); });
+    }
+    ~Raster()
+    {
+        Wait();
+        if (worker_.joinable()) {
+            {
+                std::lock_guard<std::mutex> l(m_);
+                quit_ = true;
+            }
+            cv_.notify_all();
+            worker_.join();
+        }
+    }
+    Raster(const Raster&) = delete;
+    Raster& operator=(const Raster&) = delete;
+
+    static constexpr std::size_t kBatch = 1u << 17;
+
+    // The pixel coordinates must lie within a few pixels of the image (the
+    // caller clips), so that floats keep them to a thousandth of a pixel.
+    void Add(double x0, double y0, double x1, double y1, QRgb ink)
+    {
+        if (fill_.empty()) fillOneInk_ = true;
+        else if (ink != fill_.front().ink) fillOneInk_ = false;
+        fill_.push_back({static_cast<float>(x0), static_cast<float>(y0), static_cast<float>(x1), static_cast<float>(y1),
+                         ink});
+        if (fill_.size() >= kBatch) Submit();
+    }
+    // Hands the batch being made to the drawing thread (or draws it).
+    void Submit()
+    {
+        if (fill_.empty()) return;
+        if (!worker_.joinable()) {
+            Draw(fill_, fillOneInk_);
+            fill_.clear();
+            return;
+        }
+        std::unique_lock<std::mutex> l(m_);
+        cv_.wait(l, [&] { return !pending_; });
+        std::swap(fill_, work_);
+        workOneInk_ = fillOneInk_;
+        pending_ = true;
+        l.unlock();
+        cv_.notify_all();
+        fill_.clear();
+        if (fill_.capacity() < kBatch) fill_.reserve(kBatch);
+    }
+    // Everything added is in the image once this returns.
+    void Wait()
+    {
+        Submit();
+        if (!worker_.joinable()) return;
+        std::unique_lock<std::mutex> l(m_);
+        cv_.wait(l, [&] { return !pending_; });
+    }
+
+private:
+    void Work()
+    {
+        std::unique_lock<std::mutex> l(m_);
+        for (;;) {
+            cv_.wait(l, [&] { return pending_ || quit_; });
+            if (!pending_) return;
+            l.unlock();
+            Draw(work_, workOneInk_);
+            work_.clear();
+            l.lock();
+            pending_ = false;
+            cv_.notify_all();
+        }
+    }
+
+    std::uint32_t TileOf(const Seg& s) const
+    {
+        const auto tx = static_cast<std::uint32_t>(std::clamp(s.x0, 0.0f, static_cast<float>(w_ - 1))) >> 6;
+        const auto ty = static_cast<std::uint32_t>(std::clamp(s.y0, 0.0f, static_cast<float>(h_ - 1))) >> 6;
+        return ty * tilesX_ + tx;
+    }
+
+    // by tile (a counting sort) when of one ink, then each segment
+    void Draw(const std::vector<Seg>& segs, bool oneInk)
+    {
+        if (!oneInk) {
+            for (const Seg& s : segs) {
+                ink_ = s.ink;
+                Wu(s.x0, s.y0, s.x1, s.y1);
+            }
+            return;
+        }
+        if (segs.empty()) return;
+        ink_ = segs.front().ink;
+        start_.assign(tiles_ + 1, 0);
+        for (const Seg& s : segs) ++start_[TileOf(s) + 1];
+        for (std::uint32_t t = 0; t < tiles_; ++t) start_[t + 1] += start_[t];
+        sorted_.resize(segs.size());
+        for (const Seg& s : segs) sorted_[start_[TileOf(s)]++] = s;
+        for (const Seg& s : sorted_) Wu(s.x0, s.y0, s.x1, s.y1);
+    }
+
+    // Mixes the ink into one pixel by coverage c (0 to 1), two channels at a time.
+    inline void Plot(int x, int y, double c)
+    {
+        if (static_cast<unsigned>(x) >= static_cast<unsigned>(w_) ||
+            static_cast<unsigned>(y) >= static_cast<unsigned>(h_) || !(c > 0))
+            return;
+        auto* px = reinterpret_cast<QRgb*>(bits_ + static_cast<std::ptrdiff_t>(y) * stride_) + x;
+        const std::uint32_t a = c >= 1 ? 256u : static_cast<std::uint32_t>(c * 256), na = 256 - a;
+        const std::uint32_t d = *px, i = ink_;
+        const std::uint32_t rb = (((d & 0xFF00FFu) * na + (i & 0xFF00FFu) * a) >> 8) & 0xFF00FFu;
+        const std::uint32_t g = (((d & 0xFF00u) * na + (i & 0xFF00u) * a) >> 8) & 0xFF00u;
+        *px = 0xFF000000u | rb | g;
+    }
+    void Wu(double x0, double y0, double x1, double y1)
+    {
+        // pixel centres at whole numbers
+        x0 -= 0.5, y0 -= 0.5, x1 -= 0.5, y1 -= 0.5;
+        const bool steep = std::fabs(y1 - y0) > std::fabs(x1 - x0);
+        if (steep) std::swap(x0, y0), std::swap(x1, y1);
+        if (x0 > x1) std::swap(x0, x1), std::swap(y0, y1);
+        auto plot = [&](int a, int b, double c) { steep ? Plot(b, a, c) : Plot(a, b, c); };
+        const double dx = x1 - x0, dy = y1 - y0;
+        const double g = dx == 0 ? 0 : dy / dx;
+        auto fpart = [](double v) { return v - std::floor(v); };
+        // first end
+        double xe = std::round(x0), ye = y0 + g * (xe - x0), gap = 1 - fpart(x0 + 0.5);
+        const int xa = static_cast<int>(xe);
+        int yi = static_cast<int>(std::floor(ye));
+        plot(xa, yi, (1 - fpart(ye)) * gap);
+        plot(xa, yi + 1, fpart(ye) * gap);
+        double y = ye + g;
+        // second end
+        xe = std::round(x1);
+        ye = y1 + g * (xe - x1);
+        gap = fpart(x1 + 0.5);
+        const int xb = static_cast<int>(xe);
+        if (xb == xa) return;
+        yi = static_cast<int>(std::floor(ye));
+        plot(xb, yi, (1 - fpart(ye)) * gap);
+        plot(xb, yi + 1, fpart(ye) * gap);
+        for (int x = xa + 1; x < xb; ++x, y += g) {
+            const int iy = static_cast<int>(std::floor(y));
+            const double f = y - iy;
+            plot(x, iy, 1 - f);
+            plot(x, iy + 1, f);
+        }
+    }
+
+    uchar* bits_;
+    qsizetype stride_;
+    int w_, h_;
+    std::uint32_t tilesX_, tiles_;
+    QRgb ink_ = 0;  // of the batch being drawn
+    std::vector<std::uint32_t> start_;
+    std::vector<Seg> sorted_;
+
+    std::vector<Seg> fill_;  // the batch being made
+    bool fillOneInk_ = true;
+    std::vector<Seg> work_;  // the batch handed over
+    bool workOneInk_ = true;
+    bool pending_ = false, quit_ = false;
+    std::mutex m_;
+    std::condition_variable cv_;
+    std::thread worker_;
+};
+
 // Straight segments in drawing coordinates, clipped to the view and stroked
-// in batches.
+// in batches (or handed to a Raster).
 class Strokes {
 public:
     Strokes(QPainter& p, const View& clip, const Mapping& m) : p_(p), m_(m)
@@ -38,7 +229,6 @@ public:
         cx1_ = clip.x1 / 2;
         cy0_ = clip.y0 / 2;
         cy1_ = clip.y1 / 2;
-        lines_.reserve(4096);
     }
     ~Strokes() { Flush(); }
 
@@ -84,49 +274,28 @@ public:
             }
         }
         if (ca | cb) return;
-        const double px0 = ax, py0 = ay, px1 = bx, py1 = by;
-        lines_.emplace_back(m_.X(px0 * 2), m_.Y(py0 * 2), m_.X(px1 * 2), m_.Y(py1 * 2));
-        ++count;
-        if (lines_.size() >= Batch()) Flush();
+        PixelSeg(m_.X(ax * 2), m_.Y(ay * 2), m_.X(bx * 2), m_.Y(by * 2));
     }
     // A segment already in pixels (markers).
     void PixelSeg(double x0, double y0, double x1, double y1)
     {
-        lines_.emplace_back(x0, y0, x1, y1);
         ++count;
-        if (lines_.size() >= Batch()) Flush();
+        if (raster_ && width_ == 1.0) return raster_->Add(x0, y0, x1, y1, ink_);
+        lines_.emplace_back(x0, y0, x1, y1);
+        if (lines_.size() >= 4096) Flush();
     }
+    // Everything so far is on the device once this returns.
     void Flush()
     {
+        if (raster_) raster_->Wait();
         if (lines_.empty()) return;
-        if (raster_ && width_ == 1.0) {
-            // by 64 x 64 tiles of the image, so that neighbours are drawn
-            // together (one ink: the order does not change the picture)
-            order_.clear();
-            order_.reserve(lines_.size());
-            for (std::uint32_t i = 0; i < lines_.size(); ++i) {
-                const QLineF& l = lines_[i];
-                const auto tx = static_cast<std::uint32_t>(std::clamp(l.x1(), 0.0, 65535.0)) >> 6;
-                const auto ty = static_cast<std::uint32_t>(std::clamp(l.y1(), 0.0, 65535.0)) >> 6;
-                order_.push_back((static_cast<std::uint64_t>((ty << 10) | tx) << 32) | i);
-            }
-            std::sort(order_.begin(), order_.end());
-            for (const std::uint64_t k : order_) {
-                const QLineF& l = lines_[static_cast<std::uint32_t>(k)];
-                Wu(l.x1(), l.y1(), l.x2(), l.y2());
-            }
-        } else {
-            p_.drawLines(lines_.data(), static_cast<int>(lines_.size()));
-        }
+        p_.drawLines(lines_.data(), static_cast<int>(lines_.size()));
         lines_.clear();
     }
-    // Lines one pixel wide go straight into an RGB32 image, antialiased by
-    // Wu's method: several times faster than the general stroker for the
-    // many short segments of a drawing.
-    void UseRaster(QImage* img) { raster_ = img; }
+    void UseRaster(Raster* r) { raster_ = r; }
     void Pen(QRgb ink, double width)
     {
-        Flush();
+        if (!lines_.empty() || (raster_ && width != width_)) Flush();
         ink_ = ink;
         width_ = width;
     }
@@ -138,68 +307,7 @@ public:
     std::size_t count = 0;
 
 private:
-    // Mixes the ink into one pixel by coverage c (0 to 1), two channels at a time.
-    inline void Plot(int x, int y, double c)
-    {
-        if (static_cast<unsigned>(x) >= static_cast<unsigned>(rw_) ||
-            static_cast<unsigned>(y) >= static_cast<unsigned>(rh_) || !(c > 0))
-            return;
-        auto* px = reinterpret_cast<QRgb*>(bits_ + static_cast<std::ptrdiff_t>(y) * stride_) + x;
-        const std::uint32_t a = c >= 1 ? 256u : static_cast<std::uint32_t>(c * 256), na = 256 - a;
-        const std::uint32_t d = *px, i = ink_;
-        const std::uint32_t rb = (((d & 0xFF00FFu) * na + (i & 0xFF00FFu) * a) >> 8) & 0xFF00FFu;
-        const std::uint32_t g = (((d & 0xFF00u) * na + (i & 0xFF00u) * a) >> 8) & 0xFF00u;
-        *px = 0xFF000000u | rb | g;
-    }
-    void Wu(double x0, double y0, double x1, double y1)
-    {
-        if (!bits_) {
-            bits_ = raster_->bits();
-            stride_ = raster_->bytesPerLine();
-            rw_ = raster_->width();
-            rh_ = raster_->height();
-        }
-        // pixel centres at whole numbers
-        x0 -= 0.5, y0 -= 0.5, x1 -= 0.5, y1 -= 0.5;
-        const bool steep = std::fabs(y1 - y0) > std::fabs(x1 - x0);
-        if (steep) std::swap(x0, y0), std::swap(x1, y1);
-        if (x0 > x1) std::swap(x0, x1), std::swap(y0, y1);
-        auto plot = [&](int a, int b, double c) { steep ? Plot(b, a, c) : Plot(a, b, c); };
-        const double dx = x1 - x0, dy = y1 - y0;
-        const double g = dx == 0 ? 0 : dy / dx;
-        auto fpart = [](double v) { return v - std::floor(v); };
-        // first end
-        double xe = std::round(x0), ye = y0 + g * (xe - x0), gap = 1 - fpart(x0 + 0.5);
-        const int xa = static_cast<int>(xe);
-        int yi = static_cast<int>(std::floor(ye));
-        plot(xa, yi, (1 - fpart(ye)) * gap);
-        plot(xa, yi + 1, fpart(ye) * gap);
-        double y = ye + g;
-        // second end
-        xe = std::round(x1);
-        ye = y1 + g * (xe - x1);
-        gap = fpart(x1 + 0.5);
-        const int xb = static_cast<int>(xe);
-        if (xb == xa) return;
-        yi = static_cast<int>(std::floor(ye));
-        plot(xb, yi, (1 - fpart(ye)) * gap);
-        plot(xb, yi + 1, fpart(ye) * gap);
-        for (int x = xa + 1; x < xb; ++x, y += g) {
-            const int iy = static_cast<int>(std::floor(y));
-            const double f = y - iy;
-            plot(x, iy, 1 - f);
-            plot(x, iy + 1, f);
-        }
-    }
-
-    // a large batch for the image, whose lines are sorted by place; a small
-    // one for other devices
-    std::size_t Batch() const { return raster_ && width_ == 1.0 ? (1u << 18) : 4096u; }
-    std::vector<std::uint64_t> order_;
-    QImage* raster_ = nullptr;
-    uchar* bits_ = nullptr;
-    qsizetype stride_ = 0;
-    int rw_ = 0, rh_ = 0;
+    Raster* raster_ = nullptr;
     QRgb ink_ = 0;
     double width_ = 1;
     QPainter& p_;
@@ -321,15 +429,36 @@ PaintStats Paint(QPainter& p, const Scene& s, const View& view, QSize px, const 
     const auto items = s.Items();
     QColor current = Qt::transparent;
     double width = 0;
+    std::optional<Raster> raster;  // (outlives `out`, which flushes into it)
     Strokes out(p, clip, m);
     Flattener fl{out, o.tolerance / scale};
     if (o.antialias && p.device() && p.device()->devType() == QInternal::Image && p.transform().isIdentity() &&
         p.compositionMode() == QPainter::CompositionMode_SourceOver && !p.hasClipping()) {
         auto* img = static_cast<QImage*>(p.device());
         // (an image shared with another QImage would detach from the painter's)
-        if (img->format() == QImage::Format_RGB32 && img->devicePixelRatio() == 1 && img->isDetached())
-            out.UseRaster(img);
+        if (img->format() == QImage::Format_RGB32 && img->devicePixelRatio() == 1 && img->isDetached() &&
+            !img->isNull()) {
+            raster.emplace(*img);
+            out.UseRaster(&*raster);
+        }
     }
+
+    // With one ink the texts may go after the lines (the order does not
+    // change the picture), so that the painter and the raster's thread do
+    // not wait for each other at every text.
+    const bool allBlack = s.Assumed().colour == Assumptions::Colour::None;
+    bool deferTexts = raster && allBlack;
+    std::vector<const Prim*> texts;
+    auto drawText = [&](const TextRun& t) {
+        const double hpx = t.height * scale;
+        p.save();
+        p.translate(m.X(t.pos.X), m.Y(t.pos.Y));
+        p.rotate((yUp ? -t.angle : t.angle) * (180 / std::numbers::pi));
+        const double k = std::min(hpx, 1e6) / kFontPx;
+        p.scale(k, k);
+        p.drawText(QPointF(0, 0), QString::fromStdString(SafeText(t.text)));
+        p.restore();
+    };
 
     auto paintItem = [&](const Item& it, QColor ink, double w) {
         if (it.primCount == 0) return;
@@ -382,14 +511,12 @@ PaintStats Paint(QPainter& p, const Scene& s, const View& view, QSize px, const 
                 const TextRun t = s.TextOf(pr);
                 const double hpx = t.height * scale;
                 if (t.text.empty() || !(hpx >= 0.5) || !out.Sees(s.PrimBox(pr))) break;
-                out.Flush();
-                p.save();
-                p.translate(m.X(t.pos.X), m.Y(t.pos.Y));
-                p.rotate((yUp ? -t.angle : t.angle) * (180 / std::numbers::pi));
-                const double k = std::min(hpx, 1e6) / kFontPx;
-                p.scale(k, k);
-                p.drawText(QPointF(0, 0), QString::fromStdString(SafeText(t.text)));
-                p.restore();
+                if (deferTexts) {
+                    texts.push_back(&pr);
+                } else {
+                    out.Flush();
+                    drawText(t);
+                }
                 ++st.texts;
                 seen = true;
                 break;
@@ -401,7 +528,6 @@ PaintStats Paint(QPainter& p, const Scene& s, const View& view, QSize px, const 
 
     auto cancelled = [&] { return o.cancel && o.cancel->load(std::memory_order_relaxed); };
     const QColor black(Qt::black);
-    const bool allBlack = s.Assumed().colour == Assumptions::Colour::None;
     if (o.only.empty()) {
         for (std::size_t i = 0; i < items.size(); ++i) {
             if ((i & 1023) == 0 && cancelled()) break;
@@ -416,6 +542,14 @@ PaintStats Paint(QPainter& p, const Scene& s, const View& view, QSize px, const 
             paintItem(items[i], allBlack ? black : Ink(items[i].rgb), o.lineWidth);
         }
     }
+    if (!texts.empty()) {
+        out.Flush();
+        for (const Prim* t : texts) {
+            if (cancelled()) break;
+            drawText(s.TextOf(*t));
+        }
+    }
+    deferTexts = false;  // the highlight's texts go over everything
     if (o.highlight >= 0 && static_cast<std::uint64_t>(o.highlight) < items.size() && !cancelled())
         paintItem(items[static_cast<std::size_t>(o.highlight)], o.highlightColour, o.highlightWidth);
     out.Flush();

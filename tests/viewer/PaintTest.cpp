@@ -130,6 +130,19 @@ TEST(Paint, TheHighlightIsDrawnOverTheRest)
     EXPECT_TRUE(px::InkedNear(one, 100, 40));
 }
 
+TEST(Paint, InksOfDifferentColoursAreLaidInFileOrder)
+{
+    // Two crossing lines: the first (red) starts in a later tile of the image
+    // than the second (blue); where they cross the second one is on top.
+    Assumptions a;
+    ASSERT_EQ(a.Set("colour=rgb"), "");
+    const Scene s = Make(Cat({df::Line(90, 90, 10, 10, 0xFF0000), df::Line(10, 90, 90, 10, 0x0000FF)}), a);
+    const QImage img = RenderImage(s, kView, kSize);
+    const QRgb mid = img.pixel(100, 100);
+    EXPECT_GT(qBlue(mid), 150) << std::hex << mid;
+    EXPECT_LT(qRed(mid), 100) << std::hex << mid;
+}
+
 TEST(Paint, TheImageFastPathDrawsWhatQtsStrokerDraws)
 {
     Buf e;
