@@ -11,6 +11,7 @@ PACKAGES=(
   nlohmann-json3-dev           # q6tool json, build and schema
   libjemalloc-dev              # the programs' allocator (huge pages for large drawings)
   qt6-base-dev libgl-dev       # the viewer, the painter and the thumbnailer (Qt 6 Gui needs OpenGL's headers)
+  libpng-dev zlib1g-dev        # the painter's PNG writer
   qt6-translations-l10n        # the toolkit's own texts in the viewer, in the user's language
   libqt6svg6                   # the viewer's SVG window icon
   fonts-ipafont-gothic         # the Japanese texts of the drawings, as the painter and the SVG output name it

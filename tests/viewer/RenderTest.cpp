@@ -389,6 +389,35 @@ TEST_F(Render, DescriptionsCarryTheAssumptionsAndTheSummary)
               -1);
 }
 
+TEST_F(Render, PngKeepsInksAndANonAsciiDescription)
+{
+    // a red line; a file name that is not ASCII goes into the description as UTF-8
+    const fs::path d = Write("\xE5\x9B\xB3\xE9\x9D\xA2.q6", df::Line(0, 50.5, 100, 50.5, 0xFF0000));
+    struct Case {
+        const char* assume;
+        bool grey;
+        QRgb ink;  // at the line's middle
+    };
+    for (const Case& c : {Case{"", true, qRgb(0, 0, 0)}, Case{"--assume colour=rgb", false, qRgb(255, 0, 0)},
+                          Case{"--assume colour=bgr", false, qRgb(0, 0, 255)}}) {
+        SCOPED_TRACE(c.assume);
+        const fs::path png = dir_ / "p.png";
+        ASSERT_EQ(RenderTool(Q(d) + " " + Q(png) + " --view 0,0,100,100 --size 100x100 " + c.assume).status, 0);
+        const QImage img(QString::fromStdString(png.string()));
+        ASSERT_EQ(img.size(), QSize(100, 100));
+        EXPECT_EQ(img.isGrayscale(), c.grey);
+        EXPECT_NE(img.text(QStringLiteral("Description")).indexOf(QString::fromUtf8("\xE5\x9B\xB3\xE9\x9D\xA2.q6")), -1);
+        EXPECT_EQ(img.text(QStringLiteral("Software")), QStringLiteral("q6tool render"));
+        // y = 50.5 is the middle of pixel row 49: full ink there
+        const QRgb ink = img.pixel(50, 49);
+        EXPECT_LT(std::abs(qRed(ink) - qRed(c.ink)) + std::abs(qGreen(ink) - qGreen(c.ink)) +
+                      std::abs(qBlue(ink) - qBlue(c.ink)),
+                  60)
+            << std::hex << ink;
+        EXPECT_EQ(img.pixel(50, 10), qRgb(255, 255, 255));
+    }
+}
+
 TEST(RenderFuzzRegressions, EveryInputPassesTheRenderCheck)
 {
     const fs::path dir = fs::path(Q6_SOURCE_DIR) / "fuzz" / "regressions" / "render";
