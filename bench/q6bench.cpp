@@ -4,6 +4,7 @@
 // in MB/s and per entity.
 //   q6bench FILE [--runs N]
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -20,12 +21,18 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "Func_/Func_.h"
+#include "Q6Unit/DynArray.h"
 #include "Q6Unit/Q6Data.h"
 #include "Unit1/Report.h"
 #include "Q6Json/Json.h"
 
 #include "bench/Timing.h"
+
+// jemalloc's control, when the program is linked with it (Func_/Allocator.cpp).
+extern "C" int mallctl(const char*, void*, std::size_t*, void*, std::size_t) __attribute__((weak));
 
 namespace {
 
@@ -68,14 +75,46 @@ bool WriteAllSync(const std::string& path, const std::vector<char>& buf)
     return ok;
 }
 
-// Fresh memory from the system, as a load gets it: n bytes allocated, one
-// byte written in each page (each write a page fault), released.
-void TouchFresh(std::size_t n)
+// Fresh memory from the system: n bytes mapped, one byte written in each
+// page (each write a fault), released. With `huge` the mapping is advised
+// for transparent huge pages, as the programs' allocator and the large
+// array blocks get it: one fault each 2 MiB, where the system gives them.
+void TouchFresh(std::size_t n, bool huge)
 {
-    auto* p = static_cast<volatile char*>(std::malloc(n));
-    if (!p) return;
+    n = q6mem::HugeRound(n);
+    void* m = huge ? q6mem::MapHuge(n) : ::mmap(nullptr, n, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (m == MAP_FAILED) return;
+    auto* p = static_cast<volatile char*>(m);
     for (std::size_t i = 0; i < n; i += 4096) p[i] = 1;
-    std::free(const_cast<char*>(p));
+    huge ? q6mem::UnmapHuge(m, n) : static_cast<void>(::munmap(m, n));
+}
+
+// Takes every event of the JSON reader's library and keeps nothing: its
+// parse alone, the bound of an import that reads through it.
+struct NullSax final : nlohmann::json_sax<nlohmann::ordered_json> {
+    bool null() override { return true; }
+    bool boolean(bool) override { return true; }
+    bool number_integer(number_integer_t) override { return true; }
+    bool number_unsigned(number_unsigned_t) override { return true; }
+    bool number_float(number_float_t, const string_t&) override { return true; }
+    bool string(string_t&) override { return true; }
+    bool binary(binary_t&) override { return true; }
+    bool start_object(std::size_t) override { return true; }
+    bool key(string_t&) override { return true; }
+    bool end_object() override { return true; }
+    bool start_array(std::size_t) override { return true; }
+    bool end_array() override { return true; }
+    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) override { return false; }
+};
+
+// The allocator this program runs with, as the figures depend on it.
+std::string AllocatorName()
+{
+    if (!mallctl) return "the C library's malloc";
+    const char* thp = nullptr;
+    std::size_t n = sizeof thp;
+    if (mallctl("opt.thp", &thp, &n, nullptr, 0) == 0 && thp) return std::string("jemalloc, thp:") + thp;
+    return "jemalloc";
 }
 
 // The process's peak resident memory (VmHWM), in KiB.
@@ -132,8 +171,10 @@ std::string Sibling(const char* name)
 }
 
 // Runs a whole process with its output to /dev/null; the seconds from the
-// fork to its end, or a negative value when it did not exit with 0.
-double TimedRun(const std::vector<std::string>& argv)
+// fork to its end, or a negative value when it did not exit with 0. `cpu`
+// gets the processor time it used (user + system), which other work on the
+// machine changes less than the wall time.
+double TimedRun(const std::vector<std::string>& argv, double& cpu)
 {
     const auto t0 = Clock::now();
     const pid_t pid = ::fork();
@@ -151,20 +192,30 @@ double TimedRun(const std::vector<std::string>& argv)
     }
     if (pid < 0) return -1;
     int st = 0;
-    ::waitpid(pid, &st, 0);
+    rusage ru{};
+    ::wait4(pid, &st, 0, &ru);
     const double t = std::chrono::duration<double>(Clock::now() - t0).count();
+    cpu = static_cast<double>(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) +
+          static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
     return WIFEXITED(st) && WEXITSTATUS(st) == 0 ? t : -1;
 }
 
-// The best of `runs` whole-process runs; negative when one failed.
-double BestRun(int runs, const std::vector<std::string>& argv, const std::function<void()>& after = {})
+// The best of `runs` whole-process runs, in wall time and (apart) in
+// processor time; negative when one failed.
+struct RunTimes {
+    double wall = -2;  // -2: not run
+    double cpu = 0;
+};
+RunTimes BestRun(int runs, const std::vector<std::string>& argv, const std::function<void()>& after = {})
 {
-    double best = 1e300;
+    RunTimes best{1e300, 1e300};
     for (int i = 0; i < runs; ++i) {
-        const double t = TimedRun(argv);
+        double cpu = 0;
+        const double t = TimedRun(argv, cpu);
         if (after) after();
-        if (t < 0) return -1;
-        best = std::min(best, t);
+        if (t < 0) return {-1, 0};
+        best.wall = std::min(best.wall, t);
+        best.cpu = std::min(best.cpu, cpu);
     }
     return best;
 }
@@ -275,6 +326,11 @@ int main(int argc, char** argv)
         std::string error;
         imported = ImportJson(json, back, error) && imported;
     });
+    bool parsed = true;
+    const double tJsonParse = Best(runs, [&] {
+        NullSax sax;
+        parsed = nlohmann::ordered_json::sax_parse(json.data(), json.data() + json.size(), &sax) && parsed;
+    });
     const double jsonMb = static_cast<double>(json.size()) / 1e6;
     json = std::string();
 
@@ -301,20 +357,23 @@ int main(int argc, char** argv)
     const std::string tool = Sibling("q6tool");
     const std::string ddOut = path + ".bench-dd";
     const std::string toolOut = path + ".bench-tool.q6";
-    const double tDd = BestRun(runs, {"dd", "if=" + path, "of=" + ddOut, "bs=4M", "conv=fsync", "status=none"},
+    const RunTimes dd = BestRun(runs, {"dd", "if=" + path, "of=" + ddOut, "bs=4M", "conv=fsync", "status=none"},
                                [&] { ::unlink(ddOut.c_str()); });
-    double tToolReport = -2, tToolSave = -2, tToolJson = -2;
+    const double tDd = dd.wall;
+    RunTimes toolReport, toolSave, toolJson;
     if (!tool.empty()) {
-        tToolReport = BestRun(runs, {tool, "report", path});
-        tToolSave = BestRun(runs, {tool, "save", path, toolOut}, [&] { ::unlink(toolOut.c_str()); });
-        tToolJson = BestRun(runs, {tool, "json", path, "/dev/null"});
+        toolReport = BestRun(runs, {tool, "report", path});
+        toolSave = BestRun(runs, {tool, "save", path, toolOut}, [&] { ::unlink(toolOut.c_str()); });
+        toolJson = BestRun(runs, {tool, "json", path, "/dev/null"});
     }
+    const double tToolReport = toolReport.wall, tToolSave = toolSave.wall, tToolJson = toolJson.wall;
 
     long before = 0;
     const long peak = LoadPeakKiB("/proc/self/exe", path, before);
     // The machine's limit for the memory that a load in a new process takes.
     const std::size_t loadBytes = peak > before ? static_cast<std::size_t>(peak - before) * 1024 : bytes.size();
-    const double tFresh = Best(runs, [&] { TouchFresh(loadBytes); });
+    const double tFresh = Best(runs, [&] { TouchFresh(loadBytes, false); });
+    const double tFreshHuge = Best(runs, [&] { TouchFresh(loadBytes, true); });
 
     const double ents = std::max(1, doc->EntN);
     const auto row = [&](const char* what, double t, double mbs, const char* extra = "") {
@@ -323,27 +382,35 @@ int main(int argc, char** argv)
     const auto missing = [](const char* what, double t) {
         std::printf("%-37s %9s  %s\n", what, "-", t == -2 ? "not measured: q6tool is not built beside q6bench" : "FAILED");
     };
+    // "<unit>; processor time X s" for a whole process.
+    const auto cpuNote = [](const char* unit, const RunTimes& r) {
+        char b[96];
+        std::snprintf(b, sizeof b, "%s%sprocessor time %.3f s", unit, *unit ? "; " : "", r.cpu);
+        return std::string(b);
+    };
     std::printf("file            %s\n", path.c_str());
     std::printf("size            %.1f MB, %d entities (%.0f bytes an entity), report %zu lines (%.1f MB), JSON %.1f MB\n",
                 mb, doc->EntN, static_cast<double>(bytes.size()) / ents, lines, reportMb, jsonMb);
-    std::printf("best of %d; MB/s of the file unless said otherwise\n", runs);
+    std::printf("best of %d; MB/s of the file unless said otherwise; allocator %s\n", runs, AllocatorName().c_str());
     std::printf("%-37s %9s %9s %9s\n", "operation", "seconds", "MB/s", "ns/entity");
     row("raw read (page cache)", tRead, mb);
     row("raw write + fsync", tWrite, mb);
-    if (tDd > 0) row("dd bs=4M conv=fsync (process)", tDd, mb);
+    if (tDd > 0) row("dd bs=4M conv=fsync (process)", tDd, mb, cpuNote("", dd).c_str());
     else missing("dd bs=4M conv=fsync (process)", tDd);
-    row("fresh memory of a load (faults)", tFresh, static_cast<double>(loadBytes) / 1e6, "MB/s of memory");
+    row("fresh memory of a load (4 KiB pages)", tFresh, static_cast<double>(loadBytes) / 1e6, "MB/s of memory");
+    row("fresh memory of a load (huge pages)", tFreshHuge, static_cast<double>(loadBytes) / 1e6, "MB/s of memory");
     row("FileIn", tLoad, mb);
     row("FileOut (+ fsync, rename)", tSave, mb, saved ? "" : "FAILED");
     row("save into memory", tSaveMem, mb);
     row("report into a string", tReport, reportMb, "MB/s of text");
-    if (tToolReport > 0) row("q6tool report > /dev/null (process)", tToolReport, reportMb, "MB/s of text");
+    if (tToolReport > 0) row("q6tool report > /dev/null (process)", tToolReport, reportMb, cpuNote("MB/s of text", toolReport).c_str());
     else missing("q6tool report > /dev/null (process)", tToolReport);
-    if (tToolSave > 0) row("q6tool save IN OUT (process)", tToolSave, mb);
+    if (tToolSave > 0) row("q6tool save IN OUT (process)", tToolSave, mb, cpuNote("", toolSave).c_str());
     else missing("q6tool save IN OUT (process)", tToolSave);
     row("JSON export into a string", tJsonOut, jsonMb, exported ? "MB/s of JSON" : "FAILED");
     row("JSON import from a string", tJsonIn, jsonMb, imported ? "MB/s of JSON" : "FAILED");
-    if (tToolJson > 0) row("q6tool json FILE /dev/null (process)", tToolJson, jsonMb, "MB/s of JSON");
+    row("JSON parse alone (nlohmann SAX)", tJsonParse, jsonMb, parsed ? "MB/s of JSON: the bound of the import" : "FAILED");
+    if (tToolJson > 0) row("q6tool json FILE /dev/null (process)", tToolJson, jsonMb, cpuNote("MB/s of JSON", toolJson).c_str());
     else missing("q6tool json FILE /dev/null (process)", tToolJson);
     double openMs = 0, fillMs = 0;
     if (ViewerTimes(path, openMs, fillMs)) {
