@@ -533,17 +533,20 @@ PaintStats Paint(QPainter& p, const Scene& s, const View& view, QSize px, const 
     if (o.only.empty()) {
         for (std::size_t i = 0; i < items.size(); ++i) {
             if ((i & 1023) == 0 && cancelled()) break;
+            if ((i & 0xFFFF) == 0 && o.progress) o.progress(static_cast<double>(i) / static_cast<double>(items.size()));
             if (static_cast<std::int64_t>(i) == o.highlight) continue;
             paintItem(items[i], allBlack ? black : Ink(items[i].rgb), o.lineWidth);
         }
     } else {
         for (std::size_t j = 0; j < o.only.size(); ++j) {
             if ((j & 1023) == 0 && cancelled()) break;
+            if ((j & 0xFFFF) == 0 && o.progress) o.progress(static_cast<double>(j) / static_cast<double>(o.only.size()));
             const std::uint32_t i = o.only[j];
             if (i >= items.size() || static_cast<std::int64_t>(i) == o.highlight) continue;
             paintItem(items[i], allBlack ? black : Ink(items[i].rgb), o.lineWidth);
         }
     }
+    if (o.progress) o.progress(1.0);
     if (!texts.empty()) {
         out.Flush();
         for (const Prim* t : texts) {

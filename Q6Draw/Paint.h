@@ -17,6 +17,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -38,6 +39,8 @@ struct PaintOptions {
     std::span<const std::uint32_t> only;
     // Checked between items; painting stops early when it becomes true.
     const std::atomic<bool>* cancel = nullptr;
+    // When given, hears the fraction of the items painted now and then.
+    std::function<void(double)> progress;
 };
 
 struct PaintStats {

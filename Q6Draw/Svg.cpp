@@ -56,7 +56,7 @@ void AppendXmlText(std::string& out, std::string_view s)
 }
 
 bool WriteSvg(const Scene& s, const View& view, int w, int h, const std::vector<std::string>& describe,
-              const std::function<bool(std::string_view)>& sink)
+              const std::function<bool(std::string_view)>& sink, const std::function<void(double)>& progress)
 {
     const View v = FitAspect(view, w, h);
     const bool yUp = s.Assumed().y == Assumptions::YAxis::Up;
@@ -112,7 +112,10 @@ bool WriteSvg(const Scene& s, const View& view, int w, int h, const std::vector<
 
     const double half = s.Assumed().pointSize / 2 / scale;
     const bool colour = s.Assumed().colour != Assumptions::Colour::None;
-    for (const Item& it : s.Items()) {
+    const auto items = s.Items();
+    for (const Item& it : items) {
+        if (progress && ((&it - items.data()) & 0xFFFF) == 0)
+            progress(static_cast<double>(&it - items.data()) / static_cast<double>(items.size()));
         out += "<g data-ino=\"";
         Int(out, it.INo);
         out += "\" data-eno=\"";

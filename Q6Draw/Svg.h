@@ -15,9 +15,11 @@ namespace q6draw {
 
 // Writes the SVG of the view v (grown to the aspect of w x h) at w x h
 // pixels through `sink`, in pieces of about a megabyte; `describe` becomes
-// the <desc>. False as soon as the sink returns false.
+// the <desc>. False as soon as the sink returns false. `progress`, when
+// given, hears the fraction of the items written now and then.
 bool WriteSvg(const Scene& s, const View& v, int w, int h, const std::vector<std::string>& describe,
-              const std::function<bool(std::string_view)>& sink);
+              const std::function<bool(std::string_view)>& sink,
+              const std::function<void(double)>& progress = {});
 
 // Appends s XML-escaped (& < > " ') after SafeText.
 void AppendXmlText(std::string& out, std::string_view s);

@@ -1,4 +1,7 @@
 // q6tool render: the drawing as SVG, PNG or PDF.
+#include <unistd.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -26,7 +29,7 @@
 namespace {
 
 const char* const kRenderUsage =
-    "Usage: q6tool render FILE OUT [--size WxH] [--view X0,Y0,X1,Y1] [--assume KEY=VALUE]...\n"
+    "Usage: q6tool render FILE OUT [--size WxH] [--view X0,Y0,X1,Y1] [--assume KEY=VALUE]... [--progress]\n"
     "\n"
     "Draws the drawing FILE into OUT, as SVG, PNG or PDF by OUT's suffix (.svg, .png, .pdf).\n"
     "  --size WxH          the output's size in pixels (PDF: points), 1 to 32767 each.\n"
@@ -38,6 +41,8 @@ const char* const kRenderUsage =
     "                      extent of what is drawn and a small margin.\n"
     "  --assume KEY=VALUE  changes an interpretation of what the file does not state:\n"
     "%KEYS%"
+    "  --progress          reports the steps of the work on standard error (done anyway\n"
+    "                      when standard error is a terminal).\n"
     "\n"
     "The first line on standard output is \"drawn N, approximated M, skipped K\" (N + M + K\n"
     "is the number of entities), then one line per kind, status and reason. The assumptions\n"
@@ -123,6 +128,57 @@ void QuietMessages(QtMsgType type, const QMessageLogContext&, const QString& tex
 }
 #endif
 
+// The steps of a long render on standard error: one line rewritten in place
+// on a terminal, a line per step (and per tenth of the drawing) otherwise.
+class Progress {
+public:
+    Progress(bool on, std::string file) : on_(on), tty_(::isatty(STDERR_FILENO) == 1), file_(std::move(file)) {}
+    ~Progress() { Done(); }
+    void Step(const char* what)
+    {
+        if (!on_) return;
+        step_ = what;
+        shown_ = -1;
+        Show(std::string(what));
+    }
+    void Fraction(double f)
+    {
+        if (!on_) return;
+        const int pc = static_cast<int>(std::clamp(f, 0.0, 1.0) * 100);
+        if (tty_ ? pc == shown_ : pc / 10 == shown_ / 10 && shown_ >= 0) return;
+        shown_ = pc;
+        char num[8];
+        const auto r = std::to_chars(num, num + sizeof num, pc);
+        Show(step_ + " " + std::string(num, r.ptr) + "%");
+    }
+    // clears the line on a terminal
+    void Done()
+    {
+        if (!on_ || !tty_ || width_ == 0) return;
+        std::fprintf(stderr, "\r%*s\r", static_cast<int>(width_), "");
+        std::fflush(stderr);
+        width_ = 0;
+    }
+
+private:
+    void Show(const std::string& what)
+    {
+        const std::string line = "q6tool render: " + file_ + ": " + what;
+        if (tty_) {
+            std::fprintf(stderr, "\r%s%*s", line.c_str(),
+                         static_cast<int>(width_ > line.size() ? width_ - line.size() : 0), "");
+            width_ = line.size();
+        } else {
+            std::fprintf(stderr, "%s\n", line.c_str());
+        }
+        std::fflush(stderr);
+    }
+    bool on_, tty_;
+    std::string file_, step_;
+    int shown_ = -1;
+    std::size_t width_ = 0;
+};
+
 }  // namespace
 
 int RenderCommand(const std::vector<std::string>& args)
@@ -130,13 +186,17 @@ int RenderCommand(const std::vector<std::string>& args)
     std::vector<std::string> files;
     q6draw::Assumptions assume;
     q6draw::View view;
-    bool haveView = false, haveSize = false;
+    bool haveView = false, haveSize = false, progressAsked = false;
     int w = 0, h = 0;
     for (std::size_t i = 0; i < args.size(); ++i) {
         std::string a = args[i];
         if (a == "--help" || a == "-h") {
             std::fputs(RenderUsageText().c_str(), stdout);
             return 0;
+        }
+        if (a == "--progress") {
+            progressAsked = true;
+            continue;
         }
         std::string value;
         bool option = false;
@@ -184,15 +244,22 @@ int RenderCommand(const std::vector<std::string>& args)
     if (haveSize && static_cast<long long>(w) * h > (1LL << 28) && format != Format::Svg)
         return RenderUsage("--size: at most 268435456 pixels for PNG and PDF");
 
+    Progress progress(progressAsked || ::isatty(STDERR_FILENO) == 1, files[0]);
     std::vector<std::string> summary;
     std::vector<std::string> describe;
     q6draw::Scene scene;
     {
         TQ6Data doc;
-        if (!OpenOrExplain(doc, files[0])) return 1;
+        progress.Step("loading");
+        if (!OpenOrExplain(doc, files[0])) {
+            progress.Done();
+            return 1;
+        }
+        progress.Step("interpreting");
         try {
             scene = q6draw::Scene::Build(doc, assume);
         } catch (const std::bad_alloc&) {
+            progress.Done();
             std::fprintf(stderr, "q6tool: %s: not enough memory to draw it\n", files[0].c_str());
             return 1;
         }
@@ -210,12 +277,16 @@ int RenderCommand(const std::vector<std::string>& args)
     int err = 0;
     bool ok = false;
     if (format == Format::Svg) {
+        progress.Step("writing SVG");
         ok = ReplaceFile(files[1], [&](int fd) {
-            return q6draw::WriteSvg(scene, view, w, h, describe, [&](std::string_view piece) {
-                const bool r = WriteAll(fd, piece);
-                if (!r && !err) err = errno;
-                return r;
-            });
+            return q6draw::WriteSvg(
+                scene, view, w, h, describe,
+                [&](std::string_view piece) {
+                    const bool r = WriteAll(fd, piece);
+                    if (!r && !err) err = errno;
+                    return r;
+                },
+                [&](double f) { progress.Fraction(f); });
         });
     } else {
 #ifdef Q6_WITH_PAINT
@@ -225,10 +296,19 @@ int RenderCommand(const std::vector<std::string>& args)
         static char name[] = "q6tool";
         static char* argv[] = {name, nullptr};
         QGuiApplication app(argc, argv);
+        q6draw::PaintOptions po;
+        const char* const encoding = format == Format::Png ? "encoding PNG" : "finishing PDF";
+        progress.Step("drawing");
+        po.progress = [&](double f) {
+            if (f < 1) progress.Fraction(f);
+            else progress.Step(encoding);
+        };
         const QByteArray bytes = format == Format::Png
-                                     ? q6draw::PngBytes(scene, view, QSize(w, h), describe)
-                                     : q6draw::PdfBytes(scene, view, QSize(w, h), files[0], describe);
+                                     ? q6draw::PngBytes(scene, view, QSize(w, h), describe, po)
+                                     : q6draw::PdfBytes(scene, view, QSize(w, h), files[0], describe, po);
+        progress.Step("writing");
         if (bytes.isEmpty()) {
+            progress.Done();
             std::fprintf(stderr, "q6tool: cannot make the %s image (not enough memory?)\n",
                          format == Format::Png ? "PNG" : "PDF");
             return 1;
@@ -240,6 +320,7 @@ int RenderCommand(const std::vector<std::string>& args)
         });
 #endif
     }
+    progress.Done();
     if (!ok) {
         if (!err) err = errno;
         std::fprintf(stderr, "q6tool: cannot write %s%s%s\n", files[1].c_str(), err ? ": " : "",

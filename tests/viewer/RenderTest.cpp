@@ -418,6 +418,33 @@ TEST_F(Render, PngKeepsInksAndANonAsciiDescription)
     }
 }
 
+TEST_F(Render, ProgressGoesToStandardErrorOnlyWhenAsked)
+{
+    // standard error is not a terminal here: steps only with --progress
+    const fs::path d = Write("g.q6", Cat({df::Line(0, 0, 10, 10), df::Circle(5, 5, 3, 0, 0)}));
+    const fs::path err = dir_ / "err.txt";
+    struct Case {
+        const char* out;
+        const char* last;  // the step that must be reported
+    };
+    for (const Case& c : {Case{"g.svg", "writing SVG"}, Case{"g.png", "encoding PNG"}, Case{"g.pdf", "finishing PDF"}})
+        for (const bool asked : {false, true}) {
+            SCOPED_TRACE(std::string(c.out) + (asked ? " --progress" : ""));
+            const Outcome r = Sh("(" + std::string(Q6_BIN_DIR) + "/q6tool render " + Q(d) + " " + Q(dir_ / c.out) +
+                                 (asked ? " --progress" : "") + " 2>" + Q(err) + ")");
+            ASSERT_EQ(r.status, 0);
+            EXPECT_EQ(r.out.substr(0, r.out.find('\n')), "drawn 2, approximated 0, skipped 0");
+            const std::string e = ReadAll(err);
+            if (!asked) {
+                EXPECT_EQ(e, "");
+                continue;
+            }
+            for (const char* step : {"loading", "interpreting", c.last})
+                EXPECT_NE(e.find(std::string("q6tool render: ") + d.string() + ": " + step + "\n"), std::string::npos)
+                    << step << " in " << e;
+        }
+}
+
 TEST(RenderFuzzRegressions, EveryInputPassesTheRenderCheck)
 {
     const fs::path dir = fs::path(Q6_SOURCE_DIR) / "fuzz" / "regressions" / "render";
