@@ -3,11 +3,15 @@
 #include <QBuffer>
 #include <QFont>
 #include <QFontDatabase>
+#include <QFontMetricsF>
+#include <QTransform>
+#include <QImageWriter>
 #include <QPaintDevice>
 #include <QLineF>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
+#include <QPainterPath>
 #include <QPdfWriter>
 
 #include <png.h>
@@ -48,8 +52,9 @@ public:
         float x0, y0, x1, y1;
         QRgb ink;
     };
-    explicit Raster(QImage& img)
-        : bits_(img.bits()), stride_(img.bytesPerLine()), w_(img.width()), h_(img.height()),
+    // Without antialiasing, each covered pixel takes the ink whole.
+    Raster(QImage& img, bool antialias)
+        : solid_(!antialias), bits_(img.bits()), stride_(img.bytesPerLine()), w_(img.width()), h_(img.height()),
           tilesX_((static_cast<std::uint32_t>(img.width()) + 63) >> 6),
           tiles_(tilesX_ * ((static_cast<std::uint32_t>(img.height()) + 63) >> 6))
     {
@@ -140,7 +145,7 @@ private:
         if (!oneInk) {
             for (const Seg& s : segs) {
                 ink_ = s.ink;
-                Wu(s.x0, s.y0, s.x1, s.y1);
+                Line(s);
             }
             return;
         }
@@ -151,7 +156,41 @@ private:
         for (std::uint32_t t = 0; t < tiles_; ++t) start_[t + 1] += start_[t];
         sorted_.resize(segs.size());
         for (const Seg& s : segs) sorted_[start_[TileOf(s)]++] = s;
-        for (const Seg& s : sorted_) Wu(s.x0, s.y0, s.x1, s.y1);
+        for (const Seg& s : sorted_) Line(s);
+    }
+
+    void Line(const Seg& s)
+    {
+        if (solid_) Solid(s.x0, s.y0, s.x1, s.y1);
+        else Wu(s.x0, s.y0, s.x1, s.y1);
+    }
+    // A line without antialiasing: along its longer axis, one pixel per
+    // pixel centre it passes, the one the line crosses there.
+    void Solid(double x0, double y0, double x1, double y1)
+    {
+        const bool steep = std::fabs(y1 - y0) > std::fabs(x1 - x0);
+        if (steep) std::swap(x0, y0), std::swap(x1, y1);
+        if (x0 > x1) std::swap(x0, x1), std::swap(y0, y1);
+        const double g = x1 > x0 ? (y1 - y0) / (x1 - x0) : 0;
+        const int along = steep ? h_ : w_, across = steep ? w_ : h_;
+        auto* base = reinterpret_cast<QRgb*>(bits_);
+        const qsizetype row = stride_ / 4;
+        const QRgb ink = 0xFF000000u | ink_;
+        auto plot = [&](int a, int b) {
+            if (static_cast<unsigned>(a) < static_cast<unsigned>(along) &&
+                static_cast<unsigned>(b) < static_cast<unsigned>(across))
+                base[steep ? static_cast<qsizetype>(a) * row + b : static_cast<qsizetype>(b) * row + a] = ink;
+        };
+        // the pixel centres i + 0.5 within [x0, x1], inside the image
+        const double first = std::max(std::ceil(x0 - 0.5), 0.0), last = std::min(std::floor(x1 - 0.5), along - 1.0);
+        if (!(first <= last)) {
+            // shorter than a pixel along its axis: the pixel of its middle
+            plot(static_cast<int>(std::floor((x0 + x1) / 2)), static_cast<int>(std::floor((y0 + y1) / 2)));
+            return;
+        }
+        double y = y0 + g * (first + 0.5 - x0);
+        for (int x = static_cast<int>(first), end = static_cast<int>(last); x <= end; ++x, y += g)
+            plot(x, static_cast<int>(std::floor(y)));
     }
 
     // Mixes the ink into one pixel by coverage c (0 to 1), two channels at a time.
@@ -202,6 +241,7 @@ private:
         }
     }
 
+    bool solid_;
     uchar* bits_;
     qsizetype stride_;
     int w_, h_;
@@ -391,6 +431,55 @@ void SetPen(QPainter& p, QColor c, double width)
     p.setPen(pen);
 }
 
+// Draws `text` at the origin of the painter's transform. A text much taller
+// than the picture shows a few of its glyphs at most: only the characters
+// whose advance meets the picture (and two ems either side) are laid out, at
+// the place the whole run gives them, so that a drawing of many such texts
+// does not build the outlines of thousands of glyphs nobody sees.
+void DrawText(QPainter& p, const QString& text, QSize px, double hpx)
+{
+    if (!(hpx > 2.0 * std::max(px.width(), px.height())) || text.isRightToLeft()) {
+        p.drawText(QPointF(0, 0), text);
+        return;
+    }
+    bool invertible = false;
+    const QTransform back = p.transform().inverted(&invertible);
+    if (!invertible) {
+        p.drawText(QPointF(0, 0), text);
+        return;
+    }
+    // the picture in the text's own units, where the font is kFontPx high
+    const QRectF seen = back.mapRect(QRectF(0, 0, px.width(), px.height()));
+    const QFontMetricsF fm(p.font());
+    const double em = fm.height();
+    if (seen.bottom() < -fm.ascent() - em || seen.top() > fm.descent() + em) return;  // above or below the line
+    qsizetype from = -1, to = text.size();
+    double x = 0;
+    for (qsizetype i = 0; i < text.size();) {
+        const qsizetype n = text[i].isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+        const double next = x + fm.horizontalAdvance(text.mid(i, n));
+        if (from < 0 && next >= seen.left() - 2 * em) from = i;
+        if (x > seen.right() + 2 * em) {
+            to = i;
+            break;
+        }
+        x = next;
+        i += n;
+    }
+    if (from < 0 || from >= to) return;  // the picture lies beyond the run's ends
+    // The outlines, cut to the picture before they are filled: the painter
+    // would otherwise walk every scan line of glyphs a million pixels high.
+    QPainterPath glyphs;
+    glyphs.addText(QPointF(from ? fm.horizontalAdvance(text.left(from)) : 0, 0), p.font(), text.mid(from, to - from));
+    QPainterPath frame;
+    frame.addRect(QRectF(-2, -2, px.width() + 4, px.height() + 4));
+    const QPainterPath cut = p.transform().map(glyphs).intersected(frame);
+    p.save();
+    p.resetTransform();
+    p.fillPath(cut, p.pen().color());
+    p.restore();
+}
+
 QColor Ink(std::uint32_t rgb) { return QColor::fromRgb(static_cast<QRgb>(0xFF000000u | rgb)); }
 
 }  // namespace
@@ -434,13 +523,13 @@ PaintStats Paint(QPainter& p, const Scene& s, const View& view, QSize px, const 
     std::optional<Raster> raster;  // (outlives `out`, which flushes into it)
     Strokes out(p, clip, m);
     Flattener fl{out, o.tolerance / scale};
-    if (o.antialias && p.device() && p.device()->devType() == QInternal::Image && p.transform().isIdentity() &&
+    if (p.device() && p.device()->devType() == QInternal::Image && p.transform().isIdentity() &&
         p.compositionMode() == QPainter::CompositionMode_SourceOver && !p.hasClipping()) {
         auto* img = static_cast<QImage*>(p.device());
         // (an image shared with another QImage would detach from the painter's)
         if (img->format() == QImage::Format_RGB32 && img->devicePixelRatio() == 1 && img->isDetached() &&
             !img->isNull()) {
-            raster.emplace(*img);
+            raster.emplace(*img, o.antialias);
             out.UseRaster(&*raster);
         }
     }
@@ -458,7 +547,7 @@ PaintStats Paint(QPainter& p, const Scene& s, const View& view, QSize px, const 
         p.rotate((yUp ? -t.angle : t.angle) * (180 / std::numbers::pi));
         const double k = std::min(hpx, 1e6) / kFontPx;
         p.scale(k, k);
-        p.drawText(QPointF(0, 0), QString::fromStdString(SafeText(t.text)));
+        DrawText(p, QString::fromStdString(SafeText(t.text)), px, hpx);
         p.restore();
     };
 

@@ -86,8 +86,7 @@ void TDrawIndex::Build(const q6draw::Scene& s)
     boxes_.assign(items.size(), Box{});
     for (std::size_t i = 0; i < items.size(); ++i)
         if (items[i].status != q6draw::Status::Skipped) boxes_[i] = s.ItemBox(items[i]);
-    seen_.assign(items.size(), 0);
-    stamp_ = 0;
+    firstCell_.assign(items.size(), 0);
     extent_ = s.Extent();
     big_.clear();
     cellItems_.clear();
@@ -133,6 +132,7 @@ void TDrawIndex::Build(const q6draw::Scene& s)
             big_.push_back(static_cast<std::uint32_t>(i));
             return;
         }
+        firstCell_[i] = static_cast<std::uint32_t>(x0) | static_cast<std::uint32_t>(y0) << 16;
         for (int y = y0; y <= y1; ++y)
             for (int x = x0; x <= x1; ++x) ++cellStart_[static_cast<std::size_t>(y) * cols_ + x + 1];
     });
@@ -151,22 +151,24 @@ void TDrawIndex::Query(const Box& b, double tiny, std::vector<std::uint32_t>& la
     large.clear();
     small.clear();
     if (b.empty || extent_.empty || !extent_.Intersects(b)) return;
-    if (++stamp_ == 0) {  // wrapped: forget every earlier query
-        std::fill(seen_.begin(), seen_.end(), 0);
-        stamp_ = 1;
-    }
+    int x0, y0, x1, y1;
+    CellRange(b, x0, y0, x1, y1);
     auto take = [&](std::uint32_t i) {
-        if (seen_[i] == stamp_) return;
-        seen_[i] = stamp_;
         const Box& ib = boxes_[i];
         if (!ib.Intersects(b)) return;
         (ib.x1 - ib.x0 < tiny && ib.y1 - ib.y0 < tiny ? small : large).push_back(i);
     };
-    int x0, y0, x1, y1;
-    CellRange(b, x0, y0, x1, y1);
     for (int y = y0; y <= y1; ++y) {
         const std::size_t row = static_cast<std::size_t>(y) * cols_;
-        for (std::uint32_t k = cellStart_[row + x0]; k < cellStart_[row + x1 + 1]; ++k) take(cellItems_[k]);
+        for (int x = x0; x <= x1; ++x)
+            for (std::uint32_t k = cellStart_[row + x]; k < cellStart_[row + x + 1]; ++k) {
+                // An item over several cells is met in the first cell of
+                // the query it lies in: the later of its first cell and the
+                // query's, on each axis.
+                const std::uint32_t i = cellItems_[k], f = firstCell_[i];
+                const int fx = static_cast<int>(f & 0xFFFFu), fy = static_cast<int>(f >> 16);
+                if (x == std::max(x0, fx) && y == std::max(y0, fy)) take(i);
+            }
     }
     for (std::uint32_t i : big_) take(i);
     // Cells list items in file order, but an item over several cells comes

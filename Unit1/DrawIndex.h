@@ -1,6 +1,7 @@
 // Where the items of a scene lie: a uniform grid over the drawing's extent,
 // each cell listing the items whose box meets it, so that a view finds its
-// items without looking at the others. Free of any toolkit.
+// items without looking at the others. Free of any toolkit. Once built it is
+// only read: queries from several threads at once are safe.
 #pragma once
 
 #include <cstdint>
@@ -33,8 +34,9 @@ private:
     std::vector<std::uint32_t> cellStart_;  // per cell, into cellItems_ (one more at the end)
     std::vector<std::uint32_t> cellItems_;
     std::vector<std::uint32_t> big_;        // items over many cells, looked at by every query
-    mutable std::vector<std::uint32_t> seen_;  // per item, the query that last met it
-    mutable std::uint32_t stamp_ = 0;
+    // per item, its first cell (column | row << 16): a query takes an item
+    // over several cells in one of them only
+    std::vector<std::uint32_t> firstCell_;
     q6draw::Box extent_;
     int cols_ = 0, rows_ = 0;
     double cw_ = 1, ch_ = 1;

@@ -1,6 +1,8 @@
 #include "Unit1/DrawWindow.h"
 
 #include <QElapsedTimer>
+#include <QMetaObject>
+#include <chrono>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
@@ -8,6 +10,7 @@
 #include <QRect>
 #include <cstring>
 #include <QStatusBar>
+#include <QVBoxLayout>
 #include <QWheelEvent>
 #include <algorithm>
 #include <charconv>
@@ -35,6 +38,183 @@ std::string Num(double v, int digits = 6)
 
 }  // namespace
 
+TDPoint TViewGeom::ToDrawing(QPointF px) const
+{
+    const double x = centre.X + (px.x() - size.width() / 2.0) / scale;
+    const double dy = (px.y() - size.height() / 2.0) / scale;
+    return TDPoint{x, yUp ? centre.Y - dy : centre.Y + dy};
+}
+
+QPointF TViewGeom::ToPixel(TDPoint p) const
+{
+    const double x = size.width() / 2.0 + (p.X - centre.X) * scale;
+    const double dy = (p.Y - centre.Y) * scale;
+    return QPointF(x, yUp ? size.height() / 2.0 - dy : size.height() / 2.0 + dy);
+}
+
+View TViewGeom::View() const
+{
+    const double hw = size.width() / (2 * scale), hh = size.height() / (2 * scale);
+    return q6draw::View{centre.X - hw, centre.Y - hh, centre.X + hw, centre.Y + hh};
+}
+
+QImage DrawPart(const TDrawJob& job, QRect r, TDrawStats* stats, const std::atomic<bool>* cancel)
+{
+    QElapsedTimer t;
+    t.start();
+    const QSize px = r.size();
+    QImage img(px, QImage::Format_RGB32);
+    img.fill(Qt::white);
+    TDrawStats st;
+    if (job.scene && job.index) {
+        const TViewGeom& g = job.geom;
+        View v = g.View();
+        if (r != QRect(QPoint(0, 0), g.size)) {
+            // the part of the view under these pixels
+            const TDPoint a = g.ToDrawing(QPointF(r.left(), r.top()));
+            const TDPoint b = g.ToDrawing(QPointF(r.left() + r.width(), r.top() + r.height()));
+            v = View{std::min(a.X, b.X), std::min(a.Y, b.Y), std::max(a.X, b.X), std::max(a.Y, b.Y)};
+        }
+        Box b;
+        b.Add(v.x0, v.y0);
+        b.Add(v.x1, v.y1);
+        std::vector<std::uint32_t> large, small;
+        // What is smaller than a pixel is one dot: the painter would spend
+        // its time on curves nobody can see at this zoom.
+        job.index->Query(b, kDotPixels / g.scale, large, small);
+        const auto items = job.scene->Items();
+        const bool black = job.scene->Assumed().colour == q6draw::Assumptions::Colour::None;
+        for (std::uint32_t i : small) {
+            const Box& ib = job.index->BoxOf(i);
+            const QPointF c = g.ToPixel(TDPoint{(ib.x0 + ib.x1) / 2, (ib.y0 + ib.y1) / 2}) - QPointF(r.topLeft());
+            const int x = static_cast<int>(std::floor(c.x())), y = static_cast<int>(std::floor(c.y()));
+            if (x < 0 || y < 0 || x >= px.width() || y >= px.height()) continue;
+            reinterpret_cast<QRgb*>(img.scanLine(y))[x] = black ? 0xFF000000u : (0xFF000000u | items[i].rgb);
+        }
+        st.dots = small.size();
+        if (job.selected >= 0 && large.empty()) large.push_back(static_cast<std::uint32_t>(job.selected));
+        if (!large.empty() && !(cancel && cancel->load(std::memory_order_relaxed))) {
+            QPainter p(&img);
+            q6draw::PaintOptions o;
+            o.only = large;
+            o.highlight = job.selected;
+            o.cancel = cancel;
+            // Without antialiasing: solid pixels straight into the image.
+            o.antialias = false;
+            q6draw::Paint(p, *job.scene, v, px, o);
+        }
+        st.painted = large.size();
+    }
+    st.ms = static_cast<double>(t.nsecsElapsed()) / 1e6;
+    if (stats) *stats = st;
+    return img;
+}
+
+QImage DrawJob(const TDrawJob& job, TDrawStats* stats, const std::atomic<bool>* cancel)
+{
+    if (job.strips.empty() || job.base.size() != job.geom.size) return DrawPart(job, QRect(QPoint(0, 0), job.geom.size), stats, cancel);
+    QElapsedTimer t;
+    t.start();
+    QImage img = job.base;
+    const int bpl = static_cast<int>(img.bytesPerLine());
+    uchar* bits = img.bits();
+    TDrawStats st;
+    for (const QRect& r : job.strips) {
+        if (r.isEmpty()) continue;
+        TDrawStats part;
+        const QImage piece = DrawPart(job, r, &part, cancel);
+        for (int y = 0; y < r.height(); ++y)
+            std::memcpy(bits + static_cast<std::ptrdiff_t>(r.y() + y) * bpl + r.x() * 4, piece.constScanLine(y),
+                        static_cast<std::size_t>(r.width()) * 4);
+        st.painted += part.painted;
+        st.dots += part.dots;
+    }
+    st.ms = static_cast<double>(t.nsecsElapsed()) / 1e6;
+    if (stats) *stats = st;
+    return img;
+}
+
+TDrawThread::TDrawThread(std::function<void()> done) : done_(std::move(done)), thread_([this] { Loop(); }) {}
+
+TDrawThread::~TDrawThread()
+{
+    {
+        std::lock_guard<std::mutex> l(mu_);
+        stop_ = true;
+        cancel_ = true;
+    }
+    wake_.notify_all();
+    thread_.join();
+}
+
+void TDrawThread::Submit(TDrawJob job)
+{
+    {
+        std::lock_guard<std::mutex> l(mu_);
+        // A picture of another zoom, size or drawing is of no use any more.
+        if (running_ && (runningGeom_.scale != job.geom.scale || runningGeom_.size != job.geom.size ||
+                         runningScene_ != job.scene.get()))
+            cancel_ = true;
+        pending_ = std::move(job);
+        has_ = true;
+    }
+    wake_.notify_all();
+}
+
+bool TDrawThread::Take(Result& out)
+{
+    std::lock_guard<std::mutex> l(mu_);
+    if (!ready_) return false;
+    out = std::move(result_);
+    result_ = Result();
+    ready_ = false;
+    return true;
+}
+
+bool TDrawThread::WaitFor(std::uint64_t generation, int ms)
+{
+    std::unique_lock<std::mutex> l(mu_);
+    return finished_.wait_for(l, std::chrono::milliseconds(ms), [&] { return lastDone_ >= generation; });
+}
+
+void TDrawThread::Loop()
+{
+    for (;;) {
+        TDrawJob job;
+        {
+            std::unique_lock<std::mutex> l(mu_);
+            wake_.wait(l, [&] { return stop_ || has_; });
+            if (stop_) return;
+            job = std::move(pending_);
+            pending_ = TDrawJob();
+            has_ = false;
+            running_ = true;
+            runningGeom_ = job.geom;
+            runningScene_ = job.scene.get();
+            cancel_ = false;
+        }
+        TDrawStats st;
+        QImage img = DrawJob(job, &st, &cancel_);
+        bool delivered = false;
+        {
+            std::lock_guard<std::mutex> l(mu_);
+            running_ = false;
+            if (!cancel_ && !stop_) {
+                result_ = Result{job.generation, job.geom, std::move(img), st};
+                ready_ = true;
+                delivered = true;
+                lastDone_ = std::max(lastDone_, job.generation);
+            }
+        }
+        // the job's shares of the scene go here, not under the lock
+        job = TDrawJob();
+        if (delivered) {
+            finished_.notify_all();
+            done_();
+        }
+    }
+}
+
 TDrawView::TDrawView(QWidget* parent) : QWidget(parent)
 {
     setFocusPolicy(Qt::StrongFocus);
@@ -42,14 +222,22 @@ TDrawView::TDrawView(QWidget* parent) : QWidget(parent)
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMinimumSize(120, 90);
     setCursor(Qt::CrossCursor);
+    (void)q6draw::DrawingFontFamily();  // the font database, asked here before the drawing thread uses it
+    thread_ = std::make_unique<TDrawThread>([this] {
+        QMetaObject::invokeMethod(this, [this] { TakeResults(); }, Qt::QueuedConnection);
+    });
 }
+
+TDrawView::~TDrawView() { thread_.reset(); }
 
 void TDrawView::SetScene(std::shared_ptr<const q6draw::Scene> scene)
 {
     scene_ = std::move(scene);
     selected_ = -1;
-    if (scene_) index_.Build(*scene_);
-    else index_ = TDrawIndex();
+    auto index = std::make_shared<TDrawIndex>();
+    if (scene_) index->Build(*scene_);
+    index_ = std::move(index);
+    shown_ = QImage();  // nothing of the old drawing is moved into the new
     Fit();
 }
 
@@ -63,27 +251,32 @@ void TDrawView::Fit()
     Changed();
 }
 
-View TDrawView::CurrentView() const
+TViewGeom TDrawView::Geom() const
 {
-    const double hw = std::max(1, width()) / (2 * scale_), hh = std::max(1, height()) / (2 * scale_);
-    return View{centre_.X - hw, centre_.Y - hh, centre_.X + hw, centre_.Y + hh};
+    TViewGeom g;
+    g.centre = centre_;
+    g.scale = scale_;
+    g.size = QSize(std::max(1, width()), std::max(1, height()));
+    g.yUp = !scene_ || scene_->Assumed().y == q6draw::Assumptions::YAxis::Up;
+    return g;
 }
 
-TDPoint TDrawView::ToDrawing(QPointF px) const
+TDrawJob TDrawView::Job() const
 {
-    const bool up = !scene_ || scene_->Assumed().y == q6draw::Assumptions::YAxis::Up;
-    const double x = centre_.X + (px.x() - width() / 2.0) / scale_;
-    const double dy = (px.y() - height() / 2.0) / scale_;
-    return TDPoint{x, up ? centre_.Y - dy : centre_.Y + dy};
+    TDrawJob j;
+    j.generation = generation_;
+    j.scene = scene_;
+    j.index = index_;
+    j.geom = Geom();
+    j.selected = selected_;
+    return j;
 }
 
-QPointF TDrawView::ToPixel(TDPoint p) const
-{
-    const bool up = !scene_ || scene_->Assumed().y == q6draw::Assumptions::YAxis::Up;
-    const double x = width() / 2.0 + (p.X - centre_.X) * scale_;
-    const double dy = (p.Y - centre_.Y) * scale_;
-    return QPointF(x, up ? height() / 2.0 - dy : height() / 2.0 + dy);
-}
+View TDrawView::CurrentView() const { return Geom().View(); }
+
+TDPoint TDrawView::ToDrawing(QPointF px) const { return Geom().ToDrawing(px); }
+
+QPointF TDrawView::ToPixel(TDPoint p) const { return Geom().ToPixel(p); }
 
 void TDrawView::ZoomAt(QPointF pixel, double factor)
 {
@@ -103,73 +296,96 @@ void TDrawView::PanBy(QPointF pixels)
     const TDPoint b = ToDrawing(pixels);
     centre_.X -= b.X - a.X;
     centre_.Y -= b.Y - a.Y;
-    // A pan by whole pixels keeps most of the picture: it moves, and only
-    // the strips it uncovers are drawn.
-    const double dx = pixels.x(), dy = pixels.y();
-    const int w = width(), h = height();
-    if (!cache_.isNull() && cache_.size() == size() && dx == std::round(dx) && dy == std::round(dy) &&
-        std::abs(dx) < w && std::abs(dy) < h) {
-        ShiftPicture(static_cast<int>(dx), static_cast<int>(dy));
-        update();
-        emit viewChanged();
-        return;
-    }
     Changed();
 }
 
-void TDrawView::ShiftPicture(int dx, int dy)
+void TDrawView::Adopt(QImage img, const TViewGeom& from, bool exact)
 {
+    const TViewGeom now = Geom();
     QElapsedTimer t;
     t.start();
-    const int w = cache_.width(), h = cache_.height();
-    const int bpl = static_cast<int>(cache_.bytesPerLine());
-    uchar* bits = cache_.bits();
-    // rows in the order that reads each before it is overwritten
-    const int x0 = std::max(0, dx), x1 = std::min(w, w + dx);  // target columns
-    if (x1 > x0) {
-        auto row = [&](int y) {
-            std::memmove(bits + static_cast<std::ptrdiff_t>(y) * bpl + x0 * 4,
-                         bits + static_cast<std::ptrdiff_t>(y - dy) * bpl + (x0 - dx) * 4,
-                         static_cast<std::size_t>(x1 - x0) * 4);
-        };
-        if (dy > 0)
-            for (int y = h - 1; y >= dy; --y) row(y);
-        else
-            for (int y = 0; y < h + dy; ++y) row(y);
+    if (!img.isNull() && from == now) {
+        shown_ = std::move(img);
+        shownGeom_ = now;
+        exact_ = exact;
+        if (!exact_) thread_->Submit(Job());
+        update();
+        return;
     }
-    TDrawStats st;
-    auto strip = [&](QRect r) {
-        if (r.isEmpty()) return;
-        TDrawStats part;
-        const QImage img = RenderRect(r, &part);
-        for (int y = 0; y < r.height(); ++y)
-            std::memcpy(bits + static_cast<std::ptrdiff_t>(r.y() + y) * bpl + r.x() * 4, img.constScanLine(y),
-                        static_cast<std::size_t>(r.width()) * 4);
-        st.painted += part.painted;
-        st.dots += part.dots;
-    };
-    // the uncovered columns, then the uncovered rows between them
-    if (dx > 0) strip(QRect(0, 0, dx, h));
-    if (dx < 0) strip(QRect(w + dx, 0, -dx, h));
-    if (dy > 0) strip(QRect(x0, 0, x1 - x0, dy));
-    if (dy < 0) strip(QRect(x0, h + dy, x1 - x0, -dy));
-    st.ms = static_cast<double>(t.nsecsElapsed()) / 1e6;
-    last_ = st;
+    TDrawJob job = Job();
+    QImage next(now.size, QImage::Format_RGB32);
+    next.fill(Qt::white);
+    // where the picture's top left pixel lands now, and its pixels' size
+    const QPointF at = img.isNull() ? QPointF() : now.ToPixel(from.ToDrawing(QPointF(0, 0)));
+    const double k = now.scale / from.scale;
+    const double dx = at.x(), dy = at.y();
+    const int w = now.size.width(), h = now.size.height();
+    if (!img.isNull() && k == 1 && img.size() == now.size && from.yUp == now.yUp && std::abs(dx - std::round(dx)) < 1e-6 &&
+        std::abs(dy - std::round(dy)) < 1e-6 && std::abs(dx) < w && std::abs(dy) < h) {
+        // A pan by whole pixels: the picture moves, and only the strips it
+        // uncovers are to be drawn (all of it again when it was not exact).
+        const int ix = static_cast<int>(std::round(dx)), iy = static_cast<int>(std::round(dy));
+        const int bpl = static_cast<int>(next.bytesPerLine());
+        const int x0 = std::max(0, ix), x1 = std::min(w, w + ix);  // target columns
+        const int y0 = std::max(0, iy), y1 = std::min(h, h + iy);
+        for (int y = y0; y < y1; ++y)
+            std::memcpy(next.bits() + static_cast<std::ptrdiff_t>(y) * bpl + x0 * 4, img.constScanLine(y - iy) + (x0 - ix) * 4,
+                        static_cast<std::size_t>(x1 - x0) * 4);
+        if (exact) {
+            // the uncovered columns, then the uncovered rows between them
+            if (ix > 0) job.strips.push_back(QRect(0, 0, ix, h));
+            if (ix < 0) job.strips.push_back(QRect(w + ix, 0, -ix, h));
+            if (iy > 0) job.strips.push_back(QRect(x0, 0, x1 - x0, iy));
+            if (iy < 0) job.strips.push_back(QRect(x0, h + iy, x1 - x0, -iy));
+            job.base = next;
+        }
+    } else if (!img.isNull() && from.yUp == now.yUp && k > 1.0 / 64 && k < 64) {
+        // A zoom: the kept picture scaled at once, until the exact one comes.
+        QPainter p(&next);
+        p.drawImage(QRectF(at, QSizeF(img.width() * k, img.height() * k)), img);
+    }
+    shown_ = std::move(next);
+    shownGeom_ = now;
+    exact_ = false;
+    previewMs_ = static_cast<double>(t.nsecsElapsed()) / 1e6;
+    thread_->Submit(std::move(job));
+    update();
 }
 
-const QImage& TDrawView::Picture(TDrawStats* stats) const
+void TDrawView::TakeResults()
 {
-    if (cache_.isNull() || cache_.size() != size()) cache_ = Render();
+    TDrawThread::Result r;
+    if (!thread_->Take(r)) return;
+    last_ = r.stats;
+    if (r.generation == generation_ || r.geom == Geom()) {
+        shown_ = std::move(r.image);
+        shownGeom_ = r.geom;
+        exact_ = true;
+        update();
+        return;
+    }
+    // An exact picture of an earlier view: better than what is shown, when
+    // it is of the same zoom (it moves by whole pixels, the rest drawn).
+    if (!exact_ && r.geom.scale == scale_ && r.geom.size == Geom().size) Adopt(std::move(r.image), r.geom, true);
+}
+
+const QImage& TDrawView::Picture(TDrawStats* stats)
+{
+    if (shown_.isNull() || shownGeom_ != Geom()) Adopt(shown_, shownGeom_, exact_);
+    for (int rounds = 0; !exact_ && rounds < 1000; ++rounds) {
+        thread_->WaitFor(generation_, 100);
+        TakeResults();
+    }
     if (stats) *stats = last_;
-    return cache_;
+    return shown_;
 }
 
 void TDrawView::Select(std::int64_t item, bool bringIntoView)
 {
-    if (!scene_ || item < 0 || static_cast<std::size_t>(item) >= index_.Size()) item = -1;
+    if (!scene_ || item < 0 || static_cast<std::size_t>(item) >= index_->Size()) item = -1;
     selected_ = item;
     if (item >= 0 && bringIntoView) {
-        const Box& b = index_.BoxOf(static_cast<std::uint32_t>(item));
+        const Box& b = index_->BoxOf(static_cast<std::uint32_t>(item));
         if (!b.empty) {
             centre_ = TDPoint{(b.x0 + b.x1) / 2, (b.y0 + b.y1) / 2};
             const double w = (b.x1 - b.x0) * 1.1, h = (b.y1 - b.y0) * 1.1;
@@ -177,76 +393,29 @@ void TDrawView::Select(std::int64_t item, bool bringIntoView)
                 scale_ = std::clamp(std::min(width() / w, height() / h), kMinScale, kMaxScale);
         }
     }
+    // the highlight changes the picture even where the view stays
+    exact_ = false;
     Changed();
 }
 
 void TDrawView::Changed()
 {
-    cache_ = QImage();
-    update();
+    ++generation_;
+    Adopt(shown_, shownGeom_, exact_);
     emit viewChanged();
 }
 
 QImage TDrawView::Render(TDrawStats* stats) const
 {
-    return RenderRect(QRect(0, 0, std::max(1, width()), std::max(1, height())), stats);
-}
-
-QImage TDrawView::RenderRect(QRect r, TDrawStats* stats) const
-{
-    QElapsedTimer t;
-    t.start();
-    const QSize px = r.size();
-    QImage img(px, QImage::Format_RGB32);
-    img.fill(Qt::white);
-    TDrawStats st;
-    if (scene_) {
-        View v = CurrentView();
-        if (r != QRect(QPoint(0, 0), QSize(std::max(1, width()), std::max(1, height())))) {
-            // the part of the view under these pixels
-            const TDPoint a = ToDrawing(QPointF(r.left(), r.top()));
-            const TDPoint b = ToDrawing(QPointF(r.left() + r.width(), r.top() + r.height()));
-            v = View{std::min(a.X, b.X), std::min(a.Y, b.Y), std::max(a.X, b.X), std::max(a.Y, b.Y)};
-        }
-        Box b;
-        b.Add(v.x0, v.y0);
-        b.Add(v.x1, v.y1);
-        std::vector<std::uint32_t> large, small;
-        // What is smaller than a pixel is one dot: the painter would spend
-        // its time on curves nobody can see at this zoom.
-        index_.Query(b, kDotPixels / scale_, large, small);
-        const auto items = scene_->Items();
-        const bool black = scene_->Assumed().colour == q6draw::Assumptions::Colour::None;
-        for (std::uint32_t i : small) {
-            const Box& ib = index_.BoxOf(i);
-            const QPointF c = ToPixel(TDPoint{(ib.x0 + ib.x1) / 2, (ib.y0 + ib.y1) / 2}) - QPointF(r.topLeft());
-            const int x = static_cast<int>(std::floor(c.x())), y = static_cast<int>(std::floor(c.y()));
-            if (x < 0 || y < 0 || x >= px.width() || y >= px.height()) continue;
-            reinterpret_cast<QRgb*>(img.scanLine(y))[x] = black ? 0xFF000000u : (0xFF000000u | items[i].rgb);
-        }
-        st.dots = small.size();
-        if (selected_ >= 0 && large.empty()) large.push_back(static_cast<std::uint32_t>(selected_));
-        if (!large.empty()) {
-            QPainter p(&img);
-            q6draw::PaintOptions o;
-            o.only = large;
-            o.highlight = selected_;
-            // Without antialiasing: a quarter less time a redraw, the same lines.
-            o.antialias = false;
-            q6draw::Paint(p, *scene_, v, px, o);
-        }
-        st.painted = large.size();
-    }
-    st.ms = static_cast<double>(t.nsecsElapsed()) / 1e6;
-    last_ = st;
-    if (stats) *stats = st;
-    return img;
+    const TDrawJob job = Job();
+    return DrawPart(job, QRect(QPoint(0, 0), job.geom.size), stats);
 }
 
 void TDrawView::paintEvent(QPaintEvent*)
 {
+    if (shown_.isNull() || shownGeom_ != Geom()) Adopt(shown_, shownGeom_, exact_);
     QPainter p(this);
-    p.drawImage(0, 0, Picture());
+    p.drawImage(0, 0, shown_);
 }
 
 void TDrawView::resizeEvent(QResizeEvent*)
@@ -272,7 +441,7 @@ void TDrawView::wheelEvent(QWheelEvent* event)
 std::int64_t TDrawView::PickAt(QPointF pixel) const
 {
     if (!scene_) return -1;
-    return index_.Pick(*scene_, ToDrawing(pixel), kPickPixels / scale_);
+    return index_->Pick(*scene_, ToDrawing(pixel), kPickPixels / scale_);
 }
 
 void TDrawView::mousePressEvent(QMouseEvent* event)
@@ -331,18 +500,29 @@ TDrawWindow::TDrawWindow(QWidget* parent) : QMainWindow(parent, Qt::Window)
 {
     setWindowTitle(QString::fromUtf8("図面"));
     resize(800, 600);
-    View = new TDrawView(this);
+    // The drawing, and under it the assumptions on a line of their own, so
+    // that none of them is cut; the status bar holds the rest.
+    auto* central = new QWidget(this);
+    auto* column = new QVBoxLayout(central);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(2);
+    View = new TDrawView(central);
     View->setObjectName("DrawView");
-    setCentralWidget(View);
+    column->addWidget(View, 1);
+    Assumed = new QLabel(central);
+    Assumed->setObjectName("Assumptions");
+    Assumed->setWordWrap(true);
+    Assumed->setContentsMargins(4, 0, 4, 0);
+    Assumed->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    column->addWidget(Assumed);
+    setCentralWidget(central);
     Coordinates = new QLabel(this);
     ZoomLabel = new QLabel(this);
     Summary = new QLabel(this);
-    Assumed = new QLabel(this);
     Coordinates->setMinimumWidth(220);
     statusBar()->addWidget(Coordinates);
     statusBar()->addWidget(ZoomLabel);
     statusBar()->addWidget(Summary, 1);
-    statusBar()->addPermanentWidget(Assumed);
     connect(View, &TDrawView::cursorAt, this, [this](TDPoint p, bool inside) {
         Coordinates->setText(inside ? QString::fromStdString("X " + Num(p.X, 8) + "  Y " + Num(p.Y, 8)) : QString());
     });

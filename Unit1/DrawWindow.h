@@ -4,11 +4,17 @@
 
 #include <QImage>
 #include <QMainWindow>
+#include <QSize>
 #include <QPointF>
 #include <QRect>
 #include <QWidget>
+#include <atomic>
+#include <functional>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 #include "Q6Draw/Scene.h"
@@ -23,11 +29,81 @@ struct TDrawStats {
     std::size_t dots = 0;     // items smaller than a pixel, shown as one dot each
 };
 
+// Where a picture looks: the drawing point at its middle, pixels per drawing
+// unit, its size in pixels and the direction of Y.
+struct TViewGeom {
+    TDPoint centre{0, 0};
+    double scale = 1;
+    QSize size{1, 1};
+    bool yUp = true;
+    TDPoint ToDrawing(QPointF px) const;
+    QPointF ToPixel(TDPoint p) const;
+    q6draw::View View() const;
+    bool operator==(const TViewGeom& o) const
+    {
+        return centre.X == o.centre.X && centre.Y == o.centre.Y && scale == o.scale && size == o.size && yUp == o.yUp;
+    }
+};
+
+// What the drawing thread is asked to draw: the whole picture of `geom`, or
+// only `strips` of it into `base` (the earlier exact picture, moved).
+struct TDrawJob {
+    std::uint64_t generation = 0;
+    std::shared_ptr<const q6draw::Scene> scene;
+    std::shared_ptr<const TDrawIndex> index;
+    TViewGeom geom;
+    std::int64_t selected = -1;
+    QImage base;
+    std::vector<QRect> strips;
+};
+
+// Draws the pixels r of the job's picture, reading the scene and the index
+// only (any thread); stops early when `cancel` becomes true.
+QImage DrawPart(const TDrawJob& job, QRect r, TDrawStats* stats, const std::atomic<bool>* cancel = nullptr);
+// Draws the job's picture: the whole one, or the strips into its base.
+QImage DrawJob(const TDrawJob& job, TDrawStats* stats, const std::atomic<bool>* cancel = nullptr);
+
+// One thread that draws the window's pictures, the latest request first: a
+// request for another zoom or size cancels the one being drawn, one for a
+// pan lets it finish (its picture is still of use, moved).
+class TDrawThread {
+public:
+    struct Result {
+        std::uint64_t generation = 0;
+        TViewGeom geom;
+        QImage image;
+        TDrawStats stats;
+    };
+    // `done` is called on the drawing thread after each finished picture.
+    explicit TDrawThread(std::function<void()> done);
+    ~TDrawThread();
+    void Submit(TDrawJob job);
+    // The latest finished picture, if any not taken yet.
+    bool Take(Result& out);
+    // Waits until a picture of `generation` is finished (or ms pass).
+    bool WaitFor(std::uint64_t generation, int ms);
+
+private:
+    void Loop();
+    std::function<void()> done_;
+    std::mutex mu_;
+    std::condition_variable wake_, finished_;
+    bool stop_ = false, has_ = false, running_ = false, ready_ = false;
+    TDrawJob pending_;
+    TViewGeom runningGeom_;
+    const void* runningScene_ = nullptr;
+    Result result_;
+    std::uint64_t lastDone_ = 0;
+    std::atomic<bool> cancel_{false};
+    std::thread thread_;
+};
+
 class TDrawView : public QWidget {
     Q_OBJECT
 
 public:
     explicit TDrawView(QWidget* parent = nullptr);
+    ~TDrawView() override;
 
     // Shows `scene` fitted to the window; null shows nothing.
     void SetScene(std::shared_ptr<const q6draw::Scene> scene);
@@ -50,13 +126,21 @@ public:
     // Pixels per drawing unit; sets it about the view's centre.
     double Scale() const { return scale_; }
 
-    // The picture of the current view at the widget's size, as painted.
+    // The picture of the current view at the widget's size, drawn here and now.
     QImage Render(TDrawStats* stats = nullptr) const;
-    // The picture the window shows, kept between changes: drawn anew after a
-    // zoom, moved after a pan by whole pixels with only the uncovered strips
-    // drawn. `stats` tells what the last change cost.
-    const QImage& Picture(TDrawStats* stats = nullptr) const;
+    // The exact picture of the current view, kept between changes: drawn
+    // anew after a zoom, moved after a pan by whole pixels with only the
+    // uncovered strips drawn. Waits for the drawing thread. `stats` tells
+    // what the last drawing cost.
+    const QImage& Picture(TDrawStats* stats = nullptr);
+    // What the window shows now: right after a change, the kept picture
+    // moved or scaled to the new view (Exact() false) until the drawing
+    // thread delivers the exact one.
+    const QImage& Shown() const { return shown_; }
+    bool Exact() const { return exact_; }
     const TDrawStats& LastStats() const { return last_; }
+    // What showing the kept picture after the last change took.
+    double PreviewMs() const { return previewMs_; }
 
 signals:
     void itemClicked(std::int64_t item);  // -1 for a click on nothing
@@ -76,18 +160,27 @@ protected:
 private:
     void Changed();
     std::int64_t PickAt(QPointF pixel) const;
-    // The pixels r of the widget's picture, as Render draws them.
-    QImage RenderRect(QRect r, TDrawStats* stats) const;
-    void ShiftPicture(int dx, int dy);
+    TViewGeom Geom() const;
+    TDrawJob Job() const;
+    // Shows `img`, a picture of `from` (exact or not), for the current view:
+    // as it is, moved or scaled, and asks the drawing thread for what is
+    // missing.
+    void Adopt(QImage img, const TViewGeom& from, bool exact);
+    void TakeResults();
 
     std::shared_ptr<const q6draw::Scene> scene_;
-    TDrawIndex index_;
+    std::shared_ptr<const TDrawIndex> index_;
     TDPoint centre_{0, 0};
     double scale_ = 1;     // pixels per drawing unit
     double fitScale_ = 1;  // the scale of the fit
     std::int64_t selected_ = -1;
-    mutable QImage cache_;  // the picture of the current view, until it changes
-    mutable TDrawStats last_;
+    QImage shown_;       // what the window shows
+    TViewGeom shownGeom_;  // the view it is of
+    bool exact_ = false;   // whether it is the exact picture of the current view
+    std::uint64_t generation_ = 0;  // counts the changes of the view
+    TDrawStats last_;
+    double previewMs_ = 0;
+    std::unique_ptr<TDrawThread> thread_;
     bool dragging_ = false;
     bool dragged_ = false;
     QPointF pressAt_;
@@ -103,7 +196,7 @@ public:
     QLabel* Coordinates = nullptr;
     QLabel* ZoomLabel = nullptr;
     QLabel* Summary = nullptr;
-    QLabel* Assumed = nullptr;
+    QLabel* Assumed = nullptr;  // a line of its own under the drawing: all of it shows
 
     // A new drawing replaces the shown one, fitted.
     void SetScene(std::shared_ptr<const q6draw::Scene> scene);

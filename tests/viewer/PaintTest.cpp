@@ -167,6 +167,86 @@ TEST(Paint, TheImageFastPathDrawsWhatQtsStrokerDraws)
     EXPECT_GE(px::InkIoU(fast, slow, 1), 0.97);
 }
 
+TEST(Paint, LinesWithoutAntialiasingInkWhatQtsStrokerInks)
+{
+    Buf e;
+    for (int i = 0; i < 40; ++i) {
+        const double t = i * 0.41;
+        const Buf one = i % 4 == 0   ? df::Line(5 + i * 2, 5, 95 - i, 90 - i * 0.5)
+                        : i % 4 == 1 ? df::Line(50, 50, 50 + 60 * std::cos(t), 50 + 60 * std::sin(t))  // steep, flat, past the edges
+                        : i % 4 == 2 ? df::Circle(50 + 20 * std::cos(t), 50 + 20 * std::sin(t), 3 + i * 0.5, t, t + 2)
+                                     : df::Polyline({{-10, 10 + i * 2.0}, {50, 30 + i}, {110, 12 + i * 1.5}});
+        e.insert(e.end(), one.begin(), one.end());
+    }
+    const Scene s = Make(e);
+    PaintOptions o;
+    o.antialias = false;
+    const QImage fast = RenderImage(s, kView, kSize, o);
+    QImage slow(kSize, QImage::Format_RGB32);
+    slow.fill(Qt::white);
+    {
+        QPainter p(&slow);
+        p.setClipRect(QRect(QPoint(0, 0), kSize));  // Qt's own stroker
+        Paint(p, s, kView, kSize, o);
+    }
+    EXPECT_GT(px::InkCount(fast), 1000u);
+    EXPECT_GE(px::InkIoU(fast, slow, 1), 0.97);
+    // without antialiasing every pixel is ink or paper
+    for (int y = 0; y < fast.height(); ++y)
+        for (int x = 0; x < fast.width(); ++x) {
+            const int g = qGray(fast.pixel(x, y));
+            ASSERT_TRUE(g == 0 || g == 255) << x << "," << y << ": " << g;
+        }
+}
+
+// A text thousands of pixels high, of which the picture shows a few glyphs:
+// the same pixels as the whole run drawn by Qt.
+TEST(Paint, ATextFarTallerThanThePictureShowsThePartTheWholeRunShows)
+{
+    // ABCDEFGHIJ and 図面図面, from (0, 50) on kView's 200 x 200 pixels
+    const std::string latin = "ABCDEFGHIJ", japanese = "\x90\x7D\x96\xCA\x90\x7D\x96\xCA";
+    struct Case {
+        const char* what;
+        std::string sjis;
+        double height, angle;  // drawing units, radians
+        View view;
+        bool inked;
+    } cases[] = {
+        // views of 400 x 400 units on 200 x 200 pixels: the text 1000 pixels high or more
+        {"on the fourth letter", latin, 2000, 0, View{4000, 550, 4400, 950}, true},
+        {"on the eighth letter", latin, 2000, 0, View{7000, 550, 7400, 950}, true},
+        {"rotated", latin, 3000, 0.5, View{3708, 3125, 4108, 3525}, true},
+        {"Japanese, rotated", japanese, 2500, -0.3, View{3648, -399, 4048, 1}, true},
+        {"beyond the end of the run", latin, 2000, 0, View{30000, 300, 30400, 700}, false},
+        {"below the line", latin, 2000, 0, View{2300, -9000, 2700, -8600}, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Scene s = Make(df::TextEx(0, 50, c.angle, c.height, c.sjis));
+        const QImage got = RenderImage(s, c.view, kSize);
+        // The whole run under the view's mapping, Y up.
+        const double k = 200 / (c.view.x1 - c.view.x0);
+        QImage want(kSize, QImage::Format_RGB32);
+        want.fill(Qt::white);
+        {
+            QPainter p(&want);
+            p.setRenderHint(QPainter::Antialiasing);
+            p.setRenderHint(QPainter::TextAntialiasing);
+            p.setPen(Qt::black);
+            QFont f(DrawingFontFamily());
+            f.setPixelSize(64);
+            f.setStyleStrategy(QFont::PreferOutline);
+            p.setFont(f);
+            p.translate(k * (0 - c.view.x0), 200 - k * (50 - c.view.y0));
+            p.rotate(-c.angle * 180 / kPi);
+            p.scale(k * c.height / 64, k * c.height / 64);
+            p.drawText(QPointF(0, 0), QString::fromStdString(SafeText(c.sjis == latin ? latin : "\xE5\x9B\xB3\xE9\x9D\xA2\xE5\x9B\xB3\xE9\x9D\xA2")));
+        }
+        EXPECT_GE(px::InkIoU(got, want, 1), 0.97) << px::InkCount(got) << " against " << px::InkCount(want);
+        EXPECT_EQ(px::InkCount(want) > 2000, c.inked) << px::InkCount(want);
+    }
+}
+
 TEST(Paint, TextsUseTheJapaneseFont)
 {
     EXPECT_TRUE(DrawingFontFamily().startsWith(QStringLiteral("IPA")));

@@ -1046,6 +1046,14 @@ private slots:
         return w;
     }
 
+    // What the window shows once the drawing thread has delivered the exact
+    // picture of its view.
+    static QImage Exact(TDrawView* v)
+    {
+        (void)v->Picture();
+        return v->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    }
+
     // Ctrl+D shows the drawing of the open file, fitted, with the same pixels
     // as the painter gives for the same view, and the status bar's account.
     void drawingWindowShowsTheDrawing()
@@ -1066,7 +1074,7 @@ private slots:
         QCOMPARE(OpenDrawing(doc, QFile::encodeName(sample).toStdString()), OpenOutcome::Loaded);
         const q6draw::Scene scene = q6draw::Scene::Build(doc);
         const QImage expected = q6draw::RenderImage(scene, v->CurrentView(), v->size());
-        const QImage shown = v->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        const QImage shown = Exact(v);
         QCOMPARE(shown.size(), expected.size());
         const double iou = px::InkIoU(shown, expected);
         QVERIFY2(iou >= 0.95, qPrintable(QString::number(iou)));
@@ -1093,7 +1101,7 @@ private slots:
         // Zoomed in 10 times about a point, still the painter's pixels.
         v->ZoomAt(QPointF(v->width() / 3.0, v->height() / 2.0), 10);
         const QImage zoomed = q6draw::RenderImage(scene, v->CurrentView(), v->size());
-        const double iouZoomed = px::InkIoU(v->grab().toImage().convertToFormat(QImage::Format_RGB32), zoomed);
+        const double iouZoomed = px::InkIoU(Exact(v), zoomed);
         QVERIFY2(iouZoomed >= 0.95, qPrintable(QString::number(iouZoomed)));
         QCOMPARE(w->ZoomLabel->text(), U("倍率 1000%"));
         // Panned by whole pixels, the window moves its picture and draws only
@@ -1102,7 +1110,7 @@ private slots:
         v->Fit();
         {
             // zoomed in about the middle of the ink, so that pans uncover some
-            const QImage fit = v->grab().toImage().convertToFormat(QImage::Format_RGB32);
+            const QImage fit = Exact(v);
             double sx = 0, sy = 0, n = 0;
             for (int y = 0; y < fit.height(); ++y)
                 for (int x = 0; x < fit.width(); ++x)
@@ -1114,9 +1122,9 @@ private slots:
         const QPointF pans[] = {{150, 0}, {0, -90}, {-61, 45}, {-150, 0}, {12, 9}, {-(v->width() - 3.0), 0},
                                 {0, v->height() - 2.0}, {5, -7}};
         for (const QPointF d : pans) {
-            (void)v->grab();  // the picture before the pan is the one kept
+            (void)Exact(v);  // the picture before the pan is the one kept
             v->PanBy(d);
-            const QImage moved = v->grab().toImage().convertToFormat(QImage::Format_RGB32);
+            const QImage moved = Exact(v);
             const QImage fresh = q6draw::RenderImage(scene, v->CurrentView(), v->size());
             const double iouPan = px::InkIoU(moved, fresh);
             QVERIFY2(iouPan >= 0.95, qPrintable(QString("pan %1,%2: %3").arg(d.x()).arg(d.y()).arg(iouPan)));
@@ -1132,6 +1140,109 @@ private slots:
             QVERIFY2(iouStrip >= 0.95, qPrintable(QString("pan %1,%2, strip: %3").arg(d.x()).arg(d.y()).arg(iouStrip)));
         }
         QVERIFY2(inkedStrips >= 1, qPrintable(QString::number(inkedStrips)));  // the strips were not blank
+    }
+
+    // A drawing inked everywhere: lines 4 units apart across and down a
+    // 400 x 300 sheet, so that every strip a pan uncovers has ink to draw.
+    static std::shared_ptr<const q6draw::Scene> GridScene()
+    {
+        tb::Buf e;
+        for (int x = 0; x <= 400; x += 4) {
+            const tb::Buf l = df::Line(x, 0, x, 300);
+            e.insert(e.end(), l.begin(), l.end());
+        }
+        for (int y = 0; y <= 300; y += 4) {
+            const tb::Buf l = df::Line(0, y, 400, y);
+            e.insert(e.end(), l.begin(), l.end());
+        }
+        TQ6Data d;
+        const tb::Buf bytes = tb::Cat({tb::Title("grid"), e});
+        if (!d.MemIn(tb::Span(bytes))) return nullptr;
+        return std::make_shared<const q6draw::Scene>(q6draw::Scene::Build(d));
+    }
+
+    // A pan by whole pixels moves the kept picture and draws the strips it
+    // uncovers, at every edge: each strip holds the painter's pixels of the
+    // new view (a strip left undrawn would be white).
+    void panDrawsEveryUncoveredStrip()
+    {
+        const auto scene = GridScene();
+        QVERIFY(scene);
+        TDrawView v;
+        v.resize(320, 240);
+        v.SetScene(scene);
+        v.ZoomAt(QPointF(160, 120), 2);  // the sheet fills the window and more
+        const QPointF pans[] = {{37, 0}, {-41, 0}, {0, 29}, {0, -33}, {23, 17}, {-19, -21}, {31, -9}, {-7, 26}};
+        for (const QPointF d : pans) {
+            (void)Exact(&v);
+            v.PanBy(d);
+            const QImage moved = Exact(&v);
+            const QImage fresh = v.Render();
+            const int dx = static_cast<int>(d.x()), dy = static_cast<int>(d.y());
+            std::vector<QRect> strips;
+            if (dx) strips.push_back(dx > 0 ? QRect(0, 0, dx, v.height()) : QRect(v.width() + dx, 0, -dx, v.height()));
+            if (dy) strips.push_back(dy > 0 ? QRect(0, 0, v.width(), dy) : QRect(0, v.height() + dy, v.width(), -dy));
+            for (const QRect& r : strips) {
+                const QImage want = fresh.copy(r);
+                QVERIFY2(px::InkCount(want) > 20, qPrintable(QString("pan %1,%2").arg(dx).arg(dy)));
+                const double iou = px::InkIoU(moved.copy(r), want);
+                QVERIFY2(iou >= 0.95, qPrintable(QString("pan %1,%2, strip %3,%4 %5x%6: %7")
+                                                     .arg(dx).arg(dy).arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height()).arg(iou)));
+            }
+            QVERIFY(px::InkIoU(moved, fresh) >= 0.95);
+        }
+    }
+
+    // Right after a zoom the window shows its kept picture scaled, at once;
+    // the drawing thread's exact picture follows through the event loop.
+    void zoomShowsTheKeptPictureScaledThenTheExactOne()
+    {
+        const auto scene = GridScene();
+        QVERIFY(scene);
+        TDrawView v;
+        v.resize(320, 240);
+        v.SetScene(scene);
+        const QImage before = Exact(&v);
+        v.ZoomAt(QPointF(160, 120), 2);
+        QVERIFY(!v.Exact());
+        const QImage first = v.Shown();
+        QCOMPARE(first.size(), v.size());
+        // the kept picture doubled about the middle: a pixel at (160 + 2a, 120 + 2b) is before's (160 + a, 120 + b)
+        int agree = 0, inked = 0;
+        for (int b = -50; b < 50; b += 3)
+            for (int a = -70; a < 70; a += 3) {
+                const bool was = px::Inked(before.pixel(160 + a, 120 + b));
+                inked += was;
+                agree += was == px::Inked(first.pixel(160 + 2 * a, 120 + 2 * b));
+            }
+        QVERIFY(inked > 50);
+        QVERIFY2(agree > 0.9 * (34 * 47), qPrintable(QString::number(agree)));
+        QTRY_VERIFY_WITH_TIMEOUT(v.Exact(), 10000);
+        QVERIFY(px::InkIoU(v.Shown(), v.Render()) >= 0.99);
+    }
+
+    // The assumptions have a line of their own under the drawing, all of
+    // them shown at the usual desktop font sizes, their meanings on hover.
+    void assumptionsAreShownInFull()
+    {
+        const QFont before = QApplication::font();
+        auto restore = qScopeGuard([&] { QApplication::setFont(before); });
+        QFont desktop = before;
+        desktop.setPointSize(11);
+        QApplication::setFont(desktop);
+        TDrawWindow w;
+        w.resize(640, 480);
+        w.SetScene(GridScene());
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        const QString text = w.Assumed->text();
+        for (const q6draw::Assumptions::Key& k : q6draw::Assumptions::Keys()) QVERIFY2(text.contains(QString::fromUtf8(k.key) + "="), k.key);
+        // as many lines as the text needs at the label's width, and no fewer
+        QVERIFY(w.Assumed->isVisible());
+        QVERIFY2(w.Assumed->height() >= w.Assumed->heightForWidth(w.Assumed->width()),
+                 qPrintable(QString("%1 < %2").arg(w.Assumed->height()).arg(w.Assumed->heightForWidth(w.Assumed->width()))));
+        QVERIFY(w.Assumed->fontMetrics().horizontalAdvance(text) > w.Assumed->width());  // it does wrap here
+        QVERIFY(w.Assumed->toolTip().contains("y=up"));
     }
 
     // Zooming keeps the drawing point under the cursor where it is; a drag
@@ -1217,7 +1328,7 @@ private slots:
 
         // The selected entity is drawn highlighted (red).
         v->Select(1, false);
-        const QImage img = v->grab().toImage();
+        const QImage img = Exact(v);
         const QPoint mid = v->ToPixel({50, 10}).toPoint();
         const QColor c = img.pixelColor(mid);
         QVERIFY2(c.red() > 150 && c.green() < 120, qPrintable(c.name()));
