@@ -1,5 +1,5 @@
 // The render target's check: any bytes that load are drawn to SVG and to a
-// small image in memory; the SVG must be well-formed XML, the counts must add
+// small image and its PNG in memory; the SVG must be well-formed XML, the counts must add
 // up to the number of entities, and the default view must be usable. Shared
 // by the fuzz target and the test that replays fuzz/regressions/render/.
 #pragma once
@@ -68,6 +68,10 @@ inline std::string CheckRender(std::span<const std::uint8_t> bytes)
     EnsureGuiApplication();
     const QImage img = q6draw::RenderImage(s, v, QSize(48, 32));
     if (img.size() != QSize(48, 32)) return "no image";
+    // the PNG writer, read back by Qt's reader
+    const QByteArray png = q6draw::PngBytes(s, v, QSize(48, 32), s.SummaryLines());
+    QImage back;
+    if (!back.loadFromData(png, "PNG") || back.size() != QSize(48, 32)) return "the PNG does not read back";
     return {};
 }
 
