@@ -291,9 +291,17 @@ constexpr bool HasFixedSize()
 template <class T, std::int16_t Id, std::uint16_t Version>
 constexpr ReadPolicy PolicyOf()
 {
-    constexpr const q6kinds::ChunkKind* k = q6kinds::FindChunkKind(Id, Version);
-    static_assert(k != nullptr);
-    constexpr ReadPolicy p = k->policy;
+    // By index, not by FindChunkKind's pointer: under the sanitizers a
+    // pointer compared with null is no constant expression.
+    constexpr std::size_t i = [] {
+        std::size_t at = 0;
+        while (at < q6kinds::kChunkKindCount &&
+               (q6kinds::kChunkKinds[at].id != Id || q6kinds::kChunkKinds[at].version != Version))
+            ++at;
+        return at;
+    }();
+    static_assert(i < q6kinds::kChunkKindCount, "the kind has no row in the catalogue");
+    constexpr ReadPolicy p = q6kinds::kChunkKinds[i].policy;
     static_assert((p == ReadPolicy::Text) == std::is_same_v<T, std::string>,
                   "only the title is read as text, and it is");
     if constexpr (p == ReadPolicy::PayloadCopied) {
