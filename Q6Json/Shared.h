@@ -9,6 +9,7 @@
 #include <type_traits>
 
 #include "Q6Unit/Layout.h"
+#include "Q6Unit/Walk.h"
 #include "Q6Unit/Q6Data.h"
 
 namespace q6json {
@@ -23,19 +24,7 @@ using q6layout::Nested;
 template <class V, class D>
 void VisitSettings(V& v, D& d)
 {
-    v.Text("Title", d.Title, 256);
-    Nested(v, "li", d.li);
-    Nested(v, "psz", d.psz);
-    Nested(v, "ai", d.ai);
-    Nested(v, "gi", d.gi);
-    Arr(v, "txtstl", d.txtstl);
-    Arr(v, "dimstl", d.dimstl);
-    Arr(v, "dimstlex", d.dimstlex);
-    Nested(v, "symstl", d.symstl);
-    Nested(v, "prnstl", d.prnstl);
-    Nested(v, "pri", d.pri);
-    Arr(v, "coltbl", d.coltbl);
-    Arr(v, "viewinfo", d.viewinfo);
+    q6walk::Settings(d, [&](const q6kinds::ChunkKind& k, auto& m) { q6walk::SettingsFields(v, k, m); });
 }
 
 constexpr int kMaxPoints = 32767;

@@ -44,7 +44,7 @@ void Settings(D& d, F&& f)
 
 // Hands a settings member to a field visitor `v`, named by its kind: the
 // title as a text of kTitleWidth bytes, one record as a nest, a fixed run of
-// records or numbers as an array.
+// records (each a nest without a name) or numbers as an array.
 template <class V, class M>
 void SettingsFields(V& v, const q6kinds::ChunkKind& k, M& m)
 {
@@ -52,15 +52,9 @@ void SettingsFields(V& v, const q6kinds::ChunkKind& k, M& m)
     if constexpr (std::is_same_v<std::remove_const_t<M>, std::string>) {
         v.Text(name, m, kTitleWidth);
     } else if constexpr (detail::IsArray<std::remove_const_t<M>>::value) {
-        v.Array(name, m.size(), [&](std::size_t i) {
-            auto& e = m[i];
-            if constexpr (std::is_arithmetic_v<std::remove_cvref_t<decltype(e)>>)
-                v.Num(nullptr, e);
-            else
-                q6layout::Fields(v, e);
-        });
+        q6layout::Arr(v, name, m);
     } else {
-        v.Nest(name, [&] { q6layout::Fields(v, m); });
+        q6layout::Nested(v, name, m);
     }
 }
 
