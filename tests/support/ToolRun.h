@@ -1,4 +1,4 @@
-// Runs the built q6tool from a test and collects what it printed.
+// Runs the built q6tool (or any command) from a test and collects what it printed.
 #pragma once
 
 #include <sys/wait.h>
@@ -15,12 +15,11 @@ struct ToolRun {
     std::string out;  // standard output
 };
 
-// Runs q6tool with `args` (shell words); its standard error goes to `errFile`.
-inline ToolRun Tool(const std::string& args, const std::string& errFile = "/dev/null")
+// Runs a shell command line; its standard error goes to `errFile`.
+inline ToolRun Shell(const std::string& cmd, const std::string& errFile = "/dev/null")
 {
-    const std::string cmd = std::string(Q6_BIN_DIR) + "/q6tool " + args + " 2>" + errFile;
     ToolRun r;
-    FILE* p = ::popen(cmd.c_str(), "r");
+    FILE* p = ::popen((cmd + " 2>" + errFile).c_str(), "r");
     if (!p) return r;
     char buf[65536];
     std::size_t n;
@@ -28,6 +27,12 @@ inline ToolRun Tool(const std::string& args, const std::string& errFile = "/dev/
     const int st = ::pclose(p);
     r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
     return r;
+}
+
+// Runs q6tool with `args` (shell words); its standard error goes to `errFile`.
+inline ToolRun Tool(const std::string& args, const std::string& errFile = "/dev/null")
+{
+    return Shell(std::string(Q6_BIN_DIR) + "/q6tool " + args, errFile);
 }
 
 // The whole content of a file; empty when it cannot be read.

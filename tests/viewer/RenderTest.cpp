@@ -24,6 +24,7 @@
 #include "Q6Unit/Q6Data.h"
 #include "fuzz/RenderCheck.h"
 #include "support/RandomDoc.h"
+#include "support/ToolRun.h"
 
 namespace {
 
@@ -32,23 +33,8 @@ using tb::Buf;
 using tb::Cat;
 constexpr double kPi = std::numbers::pi;
 
-struct Outcome {
-    int status = -1;
-    std::string out;
-};
-
-Outcome Sh(const std::string& cmd)
-{
-    Outcome r;
-    FILE* p = ::popen((cmd + " 2>/dev/null").c_str(), "r");
-    if (!p) return r;
-    char buf[65536];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-    const int st = ::pclose(p);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    return r;
-}
+using Outcome = toolrun::ToolRun;
+Outcome Sh(const std::string& cmd) { return toolrun::Shell(cmd); }
 
 std::string Q(const fs::path& p) { return "'" + p.string() + "'"; }
 Outcome Tool(const std::string& args) { return Sh(std::string(Q6_BIN_DIR) + "/q6tool " + args); }
