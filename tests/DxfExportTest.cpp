@@ -24,6 +24,7 @@
 #include "Q6Dxf/Export.h"
 #include "Q6Unit/Q6Data.h"
 #include "support/RandomDoc.h"
+#include "support/TempDir.h"
 #include "support/ToolRun.h"
 
 namespace {
@@ -229,16 +230,8 @@ private:
     std::size_t k_ = 0;
 };
 
-class DxfExport : public testing::Test {
+class DxfExport : public tempdir::TempDirTest {
 protected:
-    void SetUp() override
-    {
-        dir_ = std::filesystem::temp_directory_path() / ("q6dxfexport-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(dir_);
-    }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
-    std::string PathOf(const std::string& name) { return (dir_ / name).string(); }
-
     // Exports `drawing`, reads the DXF back with ezdxf and checks it against
     // q6tool json; returns what ezdxf read.
     json ExportAndCheck(const std::string& drawing, const std::string& assume = "")
@@ -295,7 +288,6 @@ protected:
         EXPECT_EQ(r.out.substr(std::min(summary.size(), r.out.size())), line + "\n");
         return x;
     }
-    std::filesystem::path dir_;
 };
 
 TEST_F(DxfExport, TheSample)

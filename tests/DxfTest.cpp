@@ -17,6 +17,7 @@
 #include "DxfRead.h"
 #include "Q6Dxf/Document.h"
 #include "Q6Dxf/TagWriter.h"
+#include "support/TempDir.h"
 
 namespace {
 
@@ -151,22 +152,7 @@ TEST(DxfText, MadeSafeForOneValueLine)
     }
 }
 
-class DxfDocument : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        dir_ = std::filesystem::temp_directory_path() / ("q6dxf-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(dir_);
-    }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
-    std::string Save(const std::string& name, const std::string& bytes)
-    {
-        const auto p = (dir_ / name).string();
-        std::ofstream(p, std::ios::binary) << bytes;
-        return p;
-    }
-    std::filesystem::path dir_;
-};
+class DxfDocument : public tempdir::TempDirTest {};
 
 TEST_F(DxfDocument, EveryEntityReadsBackExactlyWithNothingToRepair)
 {
@@ -211,7 +197,7 @@ TEST_F(DxfDocument, EveryEntityReadsBackExactlyWithNothingToRepair)
     ASSERT_FALSE(handles.empty());
     EXPECT_GT(seed, *handles.rbegin());
 
-    const auto r = dxfread::Read(Save("all.dxf", sink.out));
+    const auto r = dxfread::Read(Write("all.dxf", sink.out));
     ASSERT_TRUE(r.ran) << r.error;
     const auto& j = r.doc;
     EXPECT_EQ(j["version"], "AC1021");
@@ -265,7 +251,7 @@ TEST_F(DxfDocument, AnEmptyDrawingIsValid)
         q6dxf::Document d(w, {});
         EXPECT_TRUE(d.Finish());
     }
-    const auto r = dxfread::Read(Save("empty.dxf", sink.out));
+    const auto r = dxfread::Read(Write("empty.dxf", sink.out));
     ASSERT_TRUE(r.ran) << r.error;
     EXPECT_TRUE(r.doc["errors"].empty()) << r.doc["errors"].dump();
     EXPECT_TRUE(r.doc["fixes"].empty()) << r.doc["fixes"].dump();

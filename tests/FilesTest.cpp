@@ -18,6 +18,7 @@
 #include "ChunkBuilder.h"
 #include "Q6Unit/Files.h"
 #include "Q6Unit/Q6Data.h"
+#include "support/TempDir.h"
 #include "support/ToolRun.h"
 
 namespace {
@@ -25,24 +26,7 @@ namespace {
 using toolrun::ReadFile;
 using toolrun::Tool;
 
-class OpenForReadingTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        dir_ = std::filesystem::temp_directory_path() /
-               ("q6-files-" + std::to_string(::getpid()) + "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(dir_);
-        std::filesystem::create_directories(dir_);
-    }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
-    std::string Write(const std::string& name, const tb::Buf& b)
-    {
-        const auto p = (dir_ / name).string();
-        std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
-        return p;
-    }
-    std::filesystem::path dir_;
-};
+class OpenForReadingTest : public tempdir::TempDirTest {};
 
 TEST_F(OpenForReadingTest, EachRefusalIsTheOneQ6toolGives)
 {

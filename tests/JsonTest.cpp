@@ -22,6 +22,7 @@
 #include "support/BadJson.h"
 #include "support/RandomDoc.h"
 #include "Q6Json/Json.h"
+#include "support/TempDir.h"
 
 namespace {
 
@@ -453,21 +454,9 @@ TEST(JsonSchema, ExportsFollowItAndBadDocumentsDoNot)
 
 // ---- q6tool ---------------------------------------------------------------------------
 
-class JsonTool : public testing::Test {
+class JsonTool : public tempdir::TempDirTest {
 protected:
-    void SetUp() override
-    {
-        dir_ = std::filesystem::temp_directory_path() /
-               ("q6json-" + std::to_string(::getpid()) + "-" +
-                testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(dir_);
-    }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
-    std::string P(const std::string& name) const { return (dir_ / name).string(); }
-    void Write(const std::string& name, std::string_view bytes) const
-    {
-        std::ofstream(P(name), std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    }
+    std::string P(const std::string& name) const { return PathOf(name); }
     // Runs q6tool with the arguments; returns its exit status. Its standard
     // output and error go to the files "out" and "err".
     int Tool(const std::string& args) const
@@ -476,7 +465,6 @@ protected:
         const int st = std::system(cmd.c_str());
         return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
     }
-    std::filesystem::path dir_;
 };
 
 TEST_F(JsonTool, JsonThenBuildSavesWhatSaveSaves)

@@ -23,6 +23,7 @@
 #include "Q6Unit/Q6Data.h"
 #include "Unit1/Flows.h"
 #include "fuzz/FuzzChecks.h"
+#include "support/TempDir.h"
 
 namespace {
 
@@ -63,16 +64,8 @@ SampleParts SplitSample()
             tb::Buf(b.begin() + static_cast<std::ptrdiff_t>(at), b.end())};
 }
 
-class Limits : public testing::Test {
+class Limits : public tempdir::TempDirTest {
 protected:
-    void SetUp() override
-    {
-        dir_ = fs::temp_directory_path() / ("q6limits-" + std::to_string(::getpid()) + "-" +
-                                            testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
     // Writes the settings, then the entity chunks again and again until the
     // file holds at least `size` bytes.
     std::string WriteRepeated(const std::string& name, const tb::Buf& head, const tb::Buf& body, std::size_t size)
@@ -92,7 +85,6 @@ protected:
         return p;
     }
 
-    fs::path dir_;
 };
 
 // A drawing of 500 MB or more, every entity kind over and over, loads from

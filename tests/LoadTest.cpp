@@ -12,6 +12,7 @@
 
 #include "ChunkBuilder.h"
 #include "Q6Unit/Q6Data.h"
+#include "support/TempDir.h"
 
 namespace {
 
@@ -158,25 +159,7 @@ TEST(Load, RepeatedOverreadingFailsFast)
     EXPECT_TRUE(e.MemIn(tb::Span(one)));
 }
 
-class FileLoad : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        dir_ = std::filesystem::temp_directory_path() /
-               ("q6load-" + std::to_string(::getpid()) + "-" +
-                testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::create_directories(dir_);
-    }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
-    std::string Write(const std::string& name, const tb::Buf& bytes)
-    {
-        const auto p = (dir_ / name).string();
-        std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                 static_cast<std::streamsize>(bytes.size()));
-        return p;
-    }
-    std::filesystem::path dir_;
-};
+class FileLoad : public tempdir::TempDirTest {};
 
 TEST_F(FileLoad, FileAndMemoryLoadTheSame)
 {

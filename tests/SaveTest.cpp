@@ -20,6 +20,7 @@
 #include "Payloads.h"
 #include "Q6Unit/Q6Data.h"
 #include "Unit1/Flows.h"
+#include "support/TempDir.h"
 
 namespace fs = std::filesystem;
 
@@ -73,18 +74,7 @@ std::vector<std::string> Entries(const fs::path& dir)
     return names;
 }
 
-class Save : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        dir_ = fs::temp_directory_path() /
-               ("q6save-" + std::to_string(::getpid()) + "-" + testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(dir_);
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-    fs::path dir_;
-};
+class Save : public tempdir::TempDirTest {};
 
 TEST_F(Save, ANewDocumentGivesTheDefaultsIn107797Bytes)
 {

@@ -10,6 +10,7 @@
 #include <iterator>
 
 #include "ChunkBuilder.h"
+#include "support/TempDir.h"
 #include "support/ToolRun.h"
 
 namespace {
@@ -18,22 +19,7 @@ using toolrun::ReadFile;
 using toolrun::Tool;
 using toolrun::ToolRun;
 
-class ToolTest : public testing::Test {
-protected:
-    void SetUp() override
-    {
-        dir_ = std::filesystem::temp_directory_path() / ("q6tool-" + std::to_string(::getpid()));
-        std::filesystem::create_directories(dir_);
-    }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
-    std::string Write(const std::string& name, const tb::Buf& b)
-    {
-        const auto p = (dir_ / name).string();
-        std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), static_cast<std::streamsize>(b.size()));
-        return p;
-    }
-    std::filesystem::path dir_;
-};
+class ToolTest : public tempdir::TempDirTest {};
 
 const std::string kSample = std::string(Q6_SOURCE_DIR) + "/samples/sample.q6";
 

@@ -24,6 +24,7 @@
 #include "Q6Unit/Q6Data.h"
 #include "fuzz/RenderCheck.h"
 #include "support/RandomDoc.h"
+#include "support/TempDir.h"
 #include "support/ToolRun.h"
 
 namespace {
@@ -46,22 +47,12 @@ std::string ReadAll(const fs::path& p)
     return {std::istreambuf_iterator<char>(f), {}};
 }
 
-class Render : public testing::Test {
+class Render : public tempdir::TempDirTest {
 protected:
-    void SetUp() override
-    {
-        dir_ = fs::temp_directory_path() / ("q6render-" + std::to_string(::getpid()));
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
+    // Writes a drawing of a title and `entities`.
     fs::path Write(const std::string& name, const Buf& entities)
     {
-        const Buf bytes = Cat({tb::Title("t"), entities});
-        const fs::path p = dir_ / name;
-        std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                 static_cast<std::streamsize>(bytes.size()));
-        return p;
+        return TempDirTest::Write(name, Cat({tb::Title("t"), entities}));
     }
     QImage Png(const fs::path& drawing, const std::string& opts)
     {
@@ -72,8 +63,6 @@ protected:
         QImage img(QString::fromStdString(out.string()));
         return img.convertToFormat(QImage::Format_RGB32);
     }
-
-    fs::path dir_;
 };
 
 
