@@ -123,11 +123,26 @@ bool SvgWriter::Head(const std::vector<std::string>& describe)
 
 bool SvgWriter::Items(const Scene& s, const std::function<void(double)>& progress)
 {
+    return Put(s, out_, true, progress);
+}
+
+void SvgWriter::Format(const Scene& s, std::string& out)
+{
+    // without flushing, Put leaves the writer's own buffer alone
+    Put(s, out, false, {});
+}
+
+bool SvgWriter::Formatted(std::string_view svg)
+{
+    return Flush(true) && sink_(svg);
+}
+
+bool SvgWriter::Put(const Scene& s, std::string& out, bool flushing, const std::function<void(double)>& progress)
+{
     const bool yUp = a_.y == Assumptions::YAxis::Up;
     const double half = a_.pointSize / 2 / scale_;
     const bool colour = a_.colour != Assumptions::Colour::None;
-    std::string& out = out_;
-    auto flush = [&](bool force) { return Flush(force); };
+    auto flush = [&](bool force) { return !flushing || Flush(force); };
     const auto items = s.Items();
     for (const Item& it : items) {
         if (progress && ((&it - items.data()) & 0xFFFF) == 0)

@@ -31,9 +31,16 @@ public:
     // The items of s; `progress`, when given, hears the fraction of them written.
     bool Items(const Scene& s, const std::function<void(double)>& progress = {});
     bool Tail();
+    // The items of s formatted into `out` (appended), for Formatted() later.
+    // It touches nothing else of the writer, so that one other thread may
+    // format a batch while this one writes others.
+    void Format(const Scene& s, std::string& out);
+    // Writes items that Format made, after what was written before.
+    bool Formatted(std::string_view svg);
 
 private:
     bool Flush(bool force);
+    bool Put(const Scene& s, std::string& out, bool flushing, const std::function<void(double)>& progress);
     Assumptions a_;
     View v_;
     int w_, h_;

@@ -74,9 +74,18 @@ Streamed Stream(const Buf& bytes, std::size_t batch, const Assumptions& a, const
         return true;
     });
     EXPECT_TRUE(svg.Head(describe));
+    // every other batch formatted apart and written afterwards, as the
+    // reading thread of q6tool render does when the writing side is busy
+    std::size_t batches = 0;
     auto take = [&] {
         r.dump += Dump(stream.Batch());
-        EXPECT_TRUE(svg.Items(stream.Batch()));
+        if (batches++ % 2 == 0) {
+            EXPECT_TRUE(svg.Items(stream.Batch()));
+        } else {
+            std::string made = "x";
+            svg.Format(stream.Batch(), made);
+            EXPECT_TRUE(svg.Formatted(std::string_view(made).substr(1)));
+        }
         stream.Clear();
     };
     const EntitySink sink = [&](const TQ6EntNo& en, const void* record) {

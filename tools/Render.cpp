@@ -202,9 +202,16 @@ struct DrawPass {
 
     // `threaded`: the load and the interpretation run on a thread of their
     // own while `draw` takes the batch before.
-    bool Run(bool threaded, const std::function<bool(const q6draw::Scene&)>& draw)
+    // `ahead`, when given, lets the reading thread make a batch's output
+    // itself when the drawing side is still busy with the batch before;
+    // `drawMade` then takes that output in its turn.
+    using Ahead = std::function<void(const q6draw::Scene&, std::string&)>;
+    using DrawMade = std::function<bool(std::string_view)>;
+    bool Run(bool threaded, const std::function<bool(const q6draw::Scene&)>& draw, const Ahead& ahead = {},
+             const DrawMade& drawMade = {})
     {
-        return threaded && std::thread::hardware_concurrency() > 1 ? Overlapped(draw) : Inline(draw);
+        return threaded && std::thread::hardware_concurrency() > 1 ? Overlapped(draw, ahead, drawMade)
+                                                                   : Inline(draw);
     }
 
     // Says why the pass failed, if it did for a reason of its own.
@@ -261,18 +268,40 @@ private:
         });
     }
 
-    bool Overlapped(const std::function<bool(const q6draw::Scene&)>& draw)
+    bool Overlapped(const std::function<bool(const q6draw::Scene&)>& draw, const Ahead& ahead,
+                    const DrawMade& drawMade)
     {
         std::mutex m;
         std::condition_variable cv;
-        q6draw::Scene slot;  // the batch handed over, when `full`
+        // the batch handed over, when `full`: its scene, or the output made
+        // of it (`made`), and its number of items
+        q6draw::Scene slot;
+        std::string slotMade;
+        bool made = false;
+        std::size_t slotItems = 0;
         bool full = false, finished = false, stop = false, loaded = false;
         std::thread reader([&] {
+            std::string mine;
             const bool r = Load([&](q6draw::SceneStream& s) {
                 std::unique_lock<std::mutex> l(m);
+                bool own = false;
+                if (full && ahead && !stop) {
+                    l.unlock();
+                    mine.clear();
+                    ahead(s.Batch(), mine);
+                    own = true;
+                    l.lock();
+                }
                 cv.wait(l, [&] { return !full || stop; });
                 if (stop) return false;
-                s.MoveBatch(slot);
+                slotItems = s.BatchSize();
+                made = own;
+                if (own) {
+                    std::swap(mine, slotMade);
+                    s.Clear();
+                } else {
+                    s.MoveBatch(slot);
+                }
                 full = true;
                 cv.notify_all();
                 return true;
@@ -283,25 +312,31 @@ private:
             cv.notify_all();
         });
         q6draw::Scene work;
+        std::string workMade;
         bool drawn = true;
         std::size_t done = 0;
         for (;;) {
+            bool isMade = false;
+            std::size_t items = 0;
             {
                 std::unique_lock<std::mutex> l(m);
                 cv.wait(l, [&] { return full || finished; });
                 if (!full) break;
-                std::swap(work, slot);
+                isMade = made;
+                items = slotItems;
+                if (isMade) std::swap(workMade, slotMade);
+                else std::swap(work, slot);
                 full = false;
                 cv.notify_all();
             }
-            if (!draw(work)) {
+            if (!(isMade ? drawMade(workMade) : draw(work))) {
                 drawn = false;
                 std::lock_guard<std::mutex> l(m);
                 stop = true;
                 cv.notify_all();
                 break;
             }
-            done += work.Items().size();
+            done += items;
             Tell(done);
         }
         reader.join();
@@ -426,7 +461,12 @@ int RenderCommand(const std::vector<std::string>& args)
             });
             // the SVG is made and written here while the file is read and
             // interpreted on a thread of its own
-            return svg.Head(describe) && pass.Run(true, [&](const q6draw::Scene& b) { return svg.Items(b); }) &&
+            // (and made there too whenever this side is still busy)
+            return svg.Head(describe) &&
+                   pass.Run(
+                       true, [&](const q6draw::Scene& b) { return svg.Items(b); },
+                       [&](const q6draw::Scene& b, std::string& out) { svg.Format(b, out); },
+                       [&](std::string_view made) { return svg.Formatted(made); }) &&
                    svg.Tail();
         });
     } else {
