@@ -494,64 +494,88 @@ QString DrawingFontFamily()
     return family;
 }
 
-PaintStats Paint(QPainter& p, const Scene& s, const View& view, QSize px, const PaintOptions& o)
-{
-    PaintStats st;
-    if (px.width() <= 0 || px.height() <= 0) return st;
-    const View v = FitAspect(view, px.width(), px.height());
-    const Mapping m(v, px.width(), px.height(), s.Assumed().y);
-    const double scale = std::fabs(m.sx);  // pixels per drawing unit
-    // a few pixels beyond the edges, so that clipped ends stay outside
-    const double margin = 4 / scale;
-    View clip{v.x0 - margin, v.y0 - margin, v.x1 + margin, v.y1 + margin};
-    if (!Finite(clip.x0) || !Finite(clip.x1) || !Finite(clip.y0) || !Finite(clip.y1)) clip = v;
-
-    p.save();
-    p.setRenderHint(QPainter::Antialiasing, o.antialias);
-    p.setRenderHint(QPainter::TextAntialiasing, o.antialias);
-    p.setBrush(Qt::NoBrush);
-    QFont font(DrawingFontFamily());
-    font.setPixelSize(kFontPx);
-    font.setStyleStrategy(QFont::PreferOutline);
-    p.setFont(font);
-    const bool yUp = s.Assumed().y == Assumptions::YAxis::Up;
-    const double half = s.Assumed().pointSize / 2;
-
-    const auto items = s.Items();
+// What one painting keeps from item to item, and from batch to batch.
+struct PaintStream::Impl {
+    QPainter& p;
+    const PaintOptions& o;
+    QSize px;
+    View v;
+    Mapping m;
+    double scale;  // pixels per drawing unit
+    View clip;
+    bool yUp;
+    double half;  // of a point's cross, in pixels
+    bool allBlack;
     QColor current = Qt::transparent;
     double width = 0;
     std::optional<Raster> raster;  // (outlives `out`, which flushes into it)
-    Strokes out(p, clip, m);
-    Flattener fl{out, o.tolerance / scale};
-    if (p.device() && p.device()->devType() == QInternal::Image && p.transform().isIdentity() &&
-        p.compositionMode() == QPainter::CompositionMode_SourceOver && !p.hasClipping()) {
-        auto* img = static_cast<QImage*>(p.device());
-        // (an image shared with another QImage would detach from the painter's)
-        if (img->format() == QImage::Format_RGB32 && img->devicePixelRatio() == 1 && img->isDetached() &&
-            !img->isNull()) {
-            raster.emplace(*img, o.antialias);
-            out.UseRaster(&*raster);
-        }
+    Strokes out;
+    Flattener fl;
+    bool deferTexts = false;
+    // The texts put after the lines, with their characters kept here, since
+    // a batch's own are gone by the time they are drawn.
+    struct Deferred {
+        TDPoint pos;
+        double angle, height;
+        std::size_t off, len;
+    };
+    std::vector<Deferred> texts;
+    std::string chars;
+    PaintStats st;
+
+    static View Clip(const View& v, double scale)
+    {
+        // a few pixels beyond the edges, so that clipped ends stay outside
+        const double margin = 4 / scale;
+        View c{v.x0 - margin, v.y0 - margin, v.x1 + margin, v.y1 + margin};
+        if (!Finite(c.x0) || !Finite(c.x1) || !Finite(c.y0) || !Finite(c.y1)) c = v;
+        return c;
     }
 
-    // With one ink the texts may go after the lines (the order does not
-    // change the picture), so that the painter and the raster's thread do
-    // not wait for each other at every text.
-    const bool allBlack = s.Assumed().colour == Assumptions::Colour::None;
-    bool deferTexts = raster && allBlack;
-    std::vector<const Prim*> texts;
-    auto drawText = [&](const TextRun& t) {
-        const double hpx = t.height * scale;
+    Impl(QPainter& painter, const Assumptions& a, const View& view, QSize size, const PaintOptions& opt)
+        : p(painter), o(opt), px(size), v(FitAspect(view, size.width(), size.height())),
+          m(v, size.width(), size.height(), a.y), scale(std::fabs(m.sx)), clip(Clip(v, scale)),
+          yUp(a.y == Assumptions::YAxis::Up), half(a.pointSize / 2), allBlack(a.colour == Assumptions::Colour::None),
+          out(painter, clip, m), fl{out, opt.tolerance / scale}
+    {
         p.save();
-        p.translate(m.X(t.pos.X), m.Y(t.pos.Y));
-        p.rotate((yUp ? -t.angle : t.angle) * (180 / std::numbers::pi));
+        p.setRenderHint(QPainter::Antialiasing, o.antialias);
+        p.setRenderHint(QPainter::TextAntialiasing, o.antialias);
+        p.setBrush(Qt::NoBrush);
+        QFont font(DrawingFontFamily());
+        font.setPixelSize(kFontPx);
+        font.setStyleStrategy(QFont::PreferOutline);
+        p.setFont(font);
+        if (p.device() && p.device()->devType() == QInternal::Image && p.transform().isIdentity() &&
+            p.compositionMode() == QPainter::CompositionMode_SourceOver && !p.hasClipping()) {
+            auto* img = static_cast<QImage*>(p.device());
+            // (an image shared with another QImage would detach from the painter's)
+            if (img->format() == QImage::Format_RGB32 && img->devicePixelRatio() == 1 && img->isDetached() &&
+                !img->isNull()) {
+                raster.emplace(*img, o.antialias);
+                out.UseRaster(&*raster);
+            }
+        }
+        // With one ink the texts may go after the lines (the order does not
+        // change the picture), so that the painter and the raster's thread do
+        // not wait for each other at every text.
+        deferTexts = raster && allBlack;
+    }
+
+    void DrawTextRun(TDPoint pos, double angle, double height, std::string_view text)
+    {
+        const double hpx = height * scale;
+        p.save();
+        p.translate(m.X(pos.X), m.Y(pos.Y));
+        p.rotate((yUp ? -angle : angle) * (180 / std::numbers::pi));
         const double k = std::min(hpx, 1e6) / kFontPx;
         p.scale(k, k);
-        DrawText(p, QString::fromStdString(SafeText(t.text)), px, hpx);
+        DrawText(p, QString::fromStdString(SafeText(text)), px, hpx);
         p.restore();
-    };
+    }
 
-    auto paintItem = [&](const Item& it, QColor ink, double w) {
+    void PaintItem(const Scene& s, const Item& it, QColor ink, double w)
+    {
         if (it.primCount == 0) return;
         if (ink != current || w != width) {
             out.Pen(ink.rgb(), w);
@@ -603,10 +627,11 @@ PaintStats Paint(QPainter& p, const Scene& s, const View& view, QSize px, const 
                 const double hpx = t.height * scale;
                 if (t.text.empty() || !(hpx >= 0.5) || !out.Sees(s.PrimBox(pr))) break;
                 if (deferTexts) {
-                    texts.push_back(&pr);
+                    texts.push_back({t.pos, t.angle, t.height, chars.size(), t.text.size()});
+                    chars += t.text;
                 } else {
                     out.Flush();
-                    drawText(t);
+                    DrawTextRun(t.pos, t.angle, t.height, t.text);
                 }
                 ++st.texts;
                 seen = true;
@@ -615,41 +640,84 @@ PaintStats Paint(QPainter& p, const Scene& s, const View& view, QSize px, const 
             }
         }
         st.items += seen;
-    };
+    }
 
-    auto cancelled = [&] { return o.cancel && o.cancel->load(std::memory_order_relaxed); };
+    bool Cancelled() const { return o.cancel && o.cancel->load(std::memory_order_relaxed); }
+
+    // The deferred texts, over the lines.
+    void DrawDeferred()
+    {
+        if (texts.empty()) return;
+        out.Flush();
+        for (const Deferred& t : texts) {
+            if (Cancelled()) break;
+            DrawTextRun(t.pos, t.angle, t.height, std::string_view(chars).substr(t.off, t.len));
+        }
+        texts.clear();
+        chars.clear();
+    }
+
+    PaintStats Finish()
+    {
+        out.Flush();
+        st.segments = out.count;
+        p.restore();
+        return st;
+    }
+};
+
+PaintStream::PaintStream(QPainter& p, const Assumptions& a, const View& v, QSize px, const PaintOptions& o)
+{
+    if (px.width() > 0 && px.height() > 0) d_ = std::make_unique<Impl>(p, a, v, px, o);
+}
+
+PaintStream::~PaintStream() = default;
+
+void PaintStream::Items(const Scene& s)
+{
+    if (!d_) return;
     const QColor black(Qt::black);
+    for (const Item& it : s.Items()) d_->PaintItem(s, it, d_->allBlack ? black : Ink(it.rgb), d_->o.lineWidth);
+}
+
+PaintStats PaintStream::Finish()
+{
+    if (!d_) return {};
+    d_->DrawDeferred();
+    const PaintStats st = d_->Finish();
+    d_.reset();  // every pixel is in place once the raster is gone
+    return st;
+}
+
+PaintStats Paint(QPainter& p, const Scene& s, const View& view, QSize px, const PaintOptions& o)
+{
+    if (px.width() <= 0 || px.height() <= 0) return {};
+    PaintStream::Impl d(p, s.Assumed(), view, px, o);
+    const auto items = s.Items();
+    const QColor black(Qt::black);
+    auto inkOf = [&](const Item& it) { return d.allBlack ? black : Ink(it.rgb); };
     if (o.only.empty()) {
         for (std::size_t i = 0; i < items.size(); ++i) {
-            if ((i & 1023) == 0 && cancelled()) break;
+            if ((i & 1023) == 0 && d.Cancelled()) break;
             if ((i & 0xFFFF) == 0 && o.progress) o.progress(static_cast<double>(i) / static_cast<double>(items.size()));
             if (static_cast<std::int64_t>(i) == o.highlight) continue;
-            paintItem(items[i], allBlack ? black : Ink(items[i].rgb), o.lineWidth);
+            d.PaintItem(s, items[i], inkOf(items[i]), o.lineWidth);
         }
     } else {
         for (std::size_t j = 0; j < o.only.size(); ++j) {
-            if ((j & 1023) == 0 && cancelled()) break;
+            if ((j & 1023) == 0 && d.Cancelled()) break;
             if ((j & 0xFFFF) == 0 && o.progress) o.progress(static_cast<double>(j) / static_cast<double>(o.only.size()));
             const std::uint32_t i = o.only[j];
             if (i >= items.size() || static_cast<std::int64_t>(i) == o.highlight) continue;
-            paintItem(items[i], allBlack ? black : Ink(items[i].rgb), o.lineWidth);
+            d.PaintItem(s, items[i], inkOf(items[i]), o.lineWidth);
         }
     }
     if (o.progress) o.progress(1.0);
-    if (!texts.empty()) {
-        out.Flush();
-        for (const Prim* t : texts) {
-            if (cancelled()) break;
-            drawText(s.TextOf(*t));
-        }
-    }
-    deferTexts = false;  // the highlight's texts go over everything
-    if (o.highlight >= 0 && static_cast<std::uint64_t>(o.highlight) < items.size() && !cancelled())
-        paintItem(items[static_cast<std::size_t>(o.highlight)], o.highlightColour, o.highlightWidth);
-    out.Flush();
-    st.segments = out.count;
-    p.restore();
-    return st;
+    d.DrawDeferred();
+    d.deferTexts = false;  // the highlight's texts go over everything
+    if (o.highlight >= 0 && static_cast<std::uint64_t>(o.highlight) < items.size() && !d.Cancelled())
+        d.PaintItem(s, items[static_cast<std::size_t>(o.highlight)], o.highlightColour, o.highlightWidth);
+    return d.Finish();
 }
 
 namespace {
@@ -685,6 +753,22 @@ QImage RenderImage(const Scene& s, const View& v, QSize px, const PaintOptions& 
     return img;
 }
 
+QImage RenderImage(const PaintFeed& feed, const Assumptions& a, const View& v, QSize px, const PaintOptions& o)
+{
+    QImage img = NewImage(px);
+    if (img.isNull()) return img;
+    img.fill(Qt::white);
+    bool fed = false;
+    {
+        QPainter p(&img);
+        PaintStream stream(p, a, v, px, o);
+        fed = feed(stream);
+        stream.Finish();
+    }
+    if (!fed) return {};
+    return img;
+}
+
 namespace {
 
 // PNG of an RGB32 image through libpng: grey (one byte a pixel) or RGB rows
@@ -694,18 +778,21 @@ namespace {
 // drawings of many small entities the file is no larger (measured 12.6 MB
 // against 13.1 MB for 4096 x 4096 pixels of a million entities).
 struct PngOut {
-    QByteArray* bytes;
+    const std::function<bool(std::string_view)>* sink;
     bool failed = false;
 };
 
 void PngWrite(png_structp png, png_bytep data, png_size_t n)
 {
     auto* out = static_cast<PngOut*>(png_get_io_ptr(png));
+    bool ok = false;
     try {
-        out->bytes->append(reinterpret_cast<const char*>(data), static_cast<qsizetype>(n));
+        ok = (*out->sink)(std::string_view(reinterpret_cast<const char*>(data), n));
     } catch (...) {
+    }
+    if (!ok) {
         out->failed = true;
-        png_error(png, "out of memory");
+        png_error(png, "cannot write");
     }
 }
 
@@ -759,12 +846,10 @@ bool EncodePng(const QImage& img, bool grey, png_text* texts, int textCount, uns
 
 }  // namespace
 
-QByteArray PngBytes(const Scene& s, const View& v, QSize px, const std::vector<std::string>& describe,
-                    const PaintOptions& o)
+bool WritePng(const QImage& img, bool grey, const std::vector<std::string>& describe,
+              const std::function<bool(std::string_view)>& sink)
 {
-    const QImage img = RenderImage(s, v, px, o);
-    if (img.isNull()) return {};
-    const bool grey = s.Assumed().colour == Assumptions::Colour::None && o.highlight < 0;
+    if (img.isNull()) return false;
     std::string text;
     for (const auto& l : describe) text += l + "\n";
     const bool ascii = std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
@@ -782,9 +867,22 @@ QByteArray PngBytes(const Scene& s, const View& v, QSize px, const std::vector<s
     texts[1].text = kTool;
     texts[1].text_length = sizeof kTool - 1;
     std::vector<unsigned char> row(static_cast<std::size_t>(img.width()) * (grey ? 1 : 3));
+    PngOut out{&sink};
+    return EncodePng(img, grey, texts, 2, row.data(), out) && !out.failed;
+}
+
+QByteArray PngBytes(const Scene& s, const View& v, QSize px, const std::vector<std::string>& describe,
+                    const PaintOptions& o)
+{
+    const QImage img = RenderImage(s, v, px, o);
+    if (img.isNull()) return {};
+    const bool grey = s.Assumed().colour == Assumptions::Colour::None && o.highlight < 0;
     QByteArray bytes;
-    PngOut out{&bytes};
-    if (!EncodePng(img, grey, texts, 2, row.data(), out) || out.failed) return {};
+    const bool ok = WritePng(img, grey, describe, [&](std::string_view b) {
+        bytes.append(b.data(), static_cast<qsizetype>(b.size()));
+        return true;
+    });
+    if (!ok) return {};
     return bytes;
 }
 
@@ -794,8 +892,11 @@ QString XmlEscaped(const std::string& s) { return QString::fromStdString(s).toHt
 
 }  // namespace
 
-QByteArray PdfBytes(const Scene& s, const View& v, QSize px, const std::string& title,
-                    const std::vector<std::string>& describe, const PaintOptions& o)
+namespace {
+
+// A one-page PDF of px points with its metadata, painted by `paint`.
+QByteArray PdfOf(const std::function<bool(QPainter&)>& paint, QSize px, const std::string& title,
+                 const std::vector<std::string>& describe)
 {
     QByteArray bytes;
     QBuffer buf(&bytes);
@@ -824,10 +925,33 @@ QByteArray PdfBytes(const Scene& s, const View& v, QSize px, const std::string& 
         QPainter p;
         if (!p.begin(&pdf)) return {};
         // the painter's device is in points at 72 per inch: px x px
-        Paint(p, s, v, px, o);
+        const bool fed = paint(p);
         p.end();
+        if (!fed) return {};
     }
     return bytes;
+}
+
+}  // namespace
+
+QByteArray PdfBytes(const Scene& s, const View& v, QSize px, const std::string& title,
+                    const std::vector<std::string>& describe, const PaintOptions& o)
+{
+    return PdfOf([&](QPainter& p) {
+        Paint(p, s, v, px, o);
+        return true;
+    }, px, title, describe);
+}
+
+QByteArray PdfBytes(const PaintFeed& feed, const Assumptions& a, const View& v, QSize px, const std::string& title,
+                    const std::vector<std::string>& describe, const PaintOptions& o)
+{
+    return PdfOf([&](QPainter& p) {
+        PaintStream stream(p, a, v, px, o);
+        const bool fed = feed(stream);
+        stream.Finish();
+        return fed;
+    }, px, title, describe);
 }
 
 }  // namespace q6draw

@@ -18,8 +18,10 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "Q6Draw/Scene.h"
@@ -58,8 +60,40 @@ QString DrawingFontFamily();
 // aspect of px (FitAspect). Draws no background.
 PaintStats Paint(QPainter& p, const Scene& s, const View& v, QSize px, const PaintOptions& o = {});
 
+// The same painting in batches, for a drawing interpreted as it is read:
+// the items of each batch go on in turn, as Paint would have painted them
+// all (texts too; with one ink they come after the lines, as in Paint).
+// `o` must outlive the stream; its `only`, `highlight` and `progress` are not
+// used. Everything is on the device once Finish() returns.
+class PaintStream {
+public:
+    PaintStream(QPainter& p, const Assumptions& a, const View& v, QSize px, const PaintOptions& o);
+    ~PaintStream();
+    PaintStream(const PaintStream&) = delete;
+    PaintStream& operator=(const PaintStream&) = delete;
+    void Items(const Scene& batch);
+    PaintStats Finish();
+
+    struct Impl;
+
+private:
+    std::unique_ptr<Impl> d_;
+};
+
+// Hands the batches of a drawing to a stream; false when it could not
+// (nothing is made then).
+using PaintFeed = std::function<bool(PaintStream&)>;
+
 // White image of px pixels with the items painted on it (Format_RGB32).
 QImage RenderImage(const Scene& s, const View& v, QSize px, const PaintOptions& o = {}, PaintStats* stats = nullptr);
+
+// The same from batches; a null image when the feed fails.
+QImage RenderImage(const PaintFeed& feed, const Assumptions& a, const View& v, QSize px, const PaintOptions& o = {});
+
+// The PNG of an image, grey or RGB, with the lines of `describe` as its
+// "Description" text, through `sink` in pieces. False on failure.
+bool WritePng(const QImage& img, bool grey, const std::vector<std::string>& describe,
+              const std::function<bool(std::string_view)>& sink);
 
 // PNG bytes of RenderImage (grey when every item is black), with the lines of
 // `describe` as its "Description" text. Empty on failure.
@@ -69,6 +103,9 @@ QByteArray PngBytes(const Scene& s, const View& v, QSize px, const std::vector<s
 // A one-page PDF of px points (1 point a pixel), the lines of `describe` in
 // its XMP metadata (dc:description) and `title` as its title. Empty on failure.
 QByteArray PdfBytes(const Scene& s, const View& v, QSize px, const std::string& title,
+                    const std::vector<std::string>& describe, const PaintOptions& o = {});
+// The same from batches; empty when the feed fails.
+QByteArray PdfBytes(const PaintFeed& feed, const Assumptions& a, const View& v, QSize px, const std::string& title,
                     const std::vector<std::string>& describe, const PaintOptions& o = {});
 
 }  // namespace q6draw

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 #include <numbers>
+#include <utility>
 
 #include "Q6Unit/Q6Data.h"
 
@@ -596,7 +597,7 @@ struct Scene::Builder {
     void Do(Tag<Kind::grqle>, const TQ6ObjectGroupQle& e) { Group(e.gr.obj); }
     void Do(Tag<Kind::grbar>, const TQ6ObjectGroupBar& e) { Group(e.gr.obj); }
 
-    void Entry(const TQ6EntNo& en)
+    void Begin(const TQ6EntNo& en)
     {
         Item item;
         item.INo = en.INo;
@@ -606,7 +607,20 @@ struct Scene::Builder {
         item.status = Status::Drawn;
         s.items_.push_back(item);
         it = &s.items_.back();
-        switch (item.kind) {
+    }
+    void End()
+    {
+        if (it->status == Status::Drawn) it->reason = Reason::None;
+        ++s.byStatus_[static_cast<std::size_t>(it->status)];
+        ++s.counts_[CountIndex(it->kind, it->status, it->reason)];
+        for (const Prim& p : s.Prims(*it)) s.extent_.Add(s.PrimBox(p));
+    }
+
+    // An entry of the document's index, its record looked up in the document.
+    void Entry(const TQ6EntNo& en)
+    {
+        Begin(en);
+        switch (it->kind) {
 #define Q6_DRAW_DO(arr, T, id, ver, reader)                          \
     case Kind::arr:                                                  \
         if (en.ENo >= 0 && en.ENo < doc.arr##N &&                    \
@@ -619,12 +633,55 @@ struct Scene::Builder {
 #undef Q6_DRAW_DO
         case Kind::Invalid: Skip(Reason::NoEntity); break;
         }
-        if (it->status == Status::Drawn) it->reason = Reason::None;
-        ++s.byStatus_[static_cast<std::size_t>(it->status)];
-        ++s.counts_[CountIndex(it->kind, it->status, it->reason)];
-        for (const Prim& p : s.Prims(*it)) s.extent_.Add(s.PrimBox(p));
+        End();
+    }
+
+    // An entity as the load reads it: the record, of the entry's kind.
+    void Record(const TQ6EntNo& en, const void* record)
+    {
+        Begin(en);
+        switch (it->kind) {
+#define Q6_DRAW_RECORD(arr, T, id, ver, reader) \
+    case Kind::arr: Do(Tag<Kind::arr>{}, *static_cast<const T*>(record)); break;
+            Q6_ENTITY_KINDS(Q6_DRAW_RECORD)
+#undef Q6_DRAW_RECORD
+        case Kind::Invalid: Skip(Reason::NoEntity); break;
+        }
+        End();
     }
 };
+
+SceneStream::SceneStream(const TQ6Data& settings, const Assumptions& a) : doc_(settings)
+{
+    s_.assumed_ = a;
+    s_.counts_.assign(kKindCount * kStatusCount * kReasonCount, 0);
+}
+
+void SceneStream::Add(const TQ6EntNo& entry, const void* record)
+{
+    Scene::Builder b{s_, doc_, s_.assumed_};
+    b.Record(entry, record);
+}
+
+void SceneStream::MoveBatch(Scene& into)
+{
+    into.assumed_ = s_.assumed_;
+    std::swap(into.items_, s_.items_);
+    std::swap(into.prims_, s_.prims_);
+    std::swap(into.pts_, s_.pts_);
+    std::swap(into.chars_, s_.chars_);
+    std::swap(into.texts_, s_.texts_);
+    Clear();
+}
+
+void SceneStream::Clear()
+{
+    s_.items_.clear();
+    s_.prims_.clear();
+    s_.pts_.clear();
+    s_.chars_.clear();
+    s_.texts_.clear();
+}
 
 Scene Scene::Build(const TQ6Data& doc, const Assumptions& a)
 {

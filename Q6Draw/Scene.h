@@ -21,6 +21,7 @@
 #include "Q6Unit/Kinds.h"
 
 class TQ6Data;
+struct TQ6EntNo;
 
 namespace q6draw {
 
@@ -205,6 +206,7 @@ public:
 
 private:
     friend struct Builder;
+    friend class SceneStream;
     Assumptions assumed_;
     std::vector<Item> items_;
     std::vector<Prim> prims_;
@@ -218,6 +220,31 @@ private:
     Box extent_;
     std::size_t byStatus_[kStatusCount] = {};
     std::vector<std::uint32_t> counts_;  // kKindCount x kStatusCount x kReasonCount
+};
+
+// The same interpretation, one entity at a time as a load reads them (see
+// EntitySink in Q6Data.h), for outputs that draw in batches and never hold
+// the whole drawing: Batch() holds the items added since the last Clear(),
+// with their primitives; its counts and extent are those of every entity
+// added so far.
+class SceneStream {
+public:
+    // `settings`: the document as the settings pass left it (text styles).
+    SceneStream(const TQ6Data& settings, const Assumptions& a);
+    // Interprets one entity: `record` is of the type that entry.INo names.
+    // Throws std::bad_alloc only.
+    void Add(const TQ6EntNo& entry, const void* record);
+    const Scene& Batch() const { return s_; }
+    std::size_t BatchSize() const { return s_.items_.size(); }
+    // Drops the batch's items, keeping the counts and the extent.
+    void Clear();
+    // Hands the batch's items over to `into` (whose own items are dropped)
+    // and starts a new batch: for a batch drawn on another thread.
+    void MoveBatch(Scene& into);
+
+private:
+    Scene s_;
+    const TQ6Data& doc_;
 };
 
 // A text made safe to show: bytes that are not UTF-8 become U+FFFD, control

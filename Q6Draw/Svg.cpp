@@ -55,22 +55,30 @@ void AppendXmlText(std::string& out, std::string_view s)
     }
 }
 
-bool WriteSvg(const Scene& s, const View& view, int w, int h, const std::vector<std::string>& describe,
-              const std::function<bool(std::string_view)>& sink, const std::function<void(double)>& progress)
+SvgWriter::SvgWriter(const Assumptions& a, const View& view, int w, int h,
+                     std::function<bool(std::string_view)> sink)
+    : a_(a), v_(FitAspect(view, w, h)), w_(w), h_(h), sink_(std::move(sink))
 {
-    const View v = FitAspect(view, w, h);
-    const bool yUp = s.Assumed().y == Assumptions::YAxis::Up;
-    const double vw = v.x1 - v.x0, vh = v.y1 - v.y0;
-    const double scale = w / vw;  // pixels per drawing unit
-    std::string out;
-    out.reserve(1u << 21);
-    auto flush = [&](bool force) {
-        if (!force && out.size() < (1u << 20)) return true;
-        const bool ok = sink(out);
-        out.clear();
-        return ok;
-    };
+    scale_ = w / (v_.x1 - v_.x0);  // pixels per drawing unit
+    out_.reserve(1u << 21);
+}
 
+bool SvgWriter::Flush(bool force)
+{
+    if (!force && out_.size() < (1u << 20)) return true;
+    const bool ok = sink_(out_);
+    out_.clear();
+    return ok;
+}
+
+bool SvgWriter::Head(const std::vector<std::string>& describe)
+{
+    const View& v = v_;
+    const int w = w_, h = h_;
+    const bool yUp = a_.y == Assumptions::YAxis::Up;
+    const double vw = v.x1 - v.x0, vh = v.y1 - v.y0;
+    const double scale = scale_;
+    std::string& out = out_;
     out += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
     out += "<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"";
     Int(out, w);
@@ -110,8 +118,31 @@ bool WriteSvg(const Scene& s, const View& view, int w, int h, const std::vector<
     out += "\" stroke-linecap=\"butt\" stroke-linejoin=\"miter\" "
            "font-family=\"IPAGothic, IPAPGothic, sans-serif\">\n";
 
-    const double half = s.Assumed().pointSize / 2 / scale;
-    const bool colour = s.Assumed().colour != Assumptions::Colour::None;
+    return Flush(false);
+}
+
+bool SvgWriter::Items(const Scene& s, const std::function<void(double)>& progress)
+{
+    return Put(s, out_, true, progress);
+}
+
+void SvgWriter::Format(const Scene& s, std::string& out)
+{
+    // without flushing, Put leaves the writer's own buffer alone
+    Put(s, out, false, {});
+}
+
+bool SvgWriter::Formatted(std::string_view svg)
+{
+    return Flush(true) && sink_(svg);
+}
+
+bool SvgWriter::Put(const Scene& s, std::string& out, bool flushing, const std::function<void(double)>& progress)
+{
+    const bool yUp = a_.y == Assumptions::YAxis::Up;
+    const double half = a_.pointSize / 2 / scale_;
+    const bool colour = a_.colour != Assumptions::Colour::None;
+    auto flush = [&](bool force) { return !flushing || Flush(force); };
     const auto items = s.Items();
     for (const Item& it : items) {
         if (progress && ((&it - items.data()) & 0xFFFF) == 0)
@@ -271,8 +302,20 @@ bool WriteSvg(const Scene& s, const View& view, int w, int h, const std::vector<
         out += "</g>\n";
         if (!flush(false)) return false;
     }
-    out += "</g>\n</svg>\n";
-    return flush(true);
+    return true;
+}
+
+bool SvgWriter::Tail()
+{
+    out_ += "</g>\n</svg>\n";
+    return Flush(true);
+}
+
+bool WriteSvg(const Scene& s, const View& view, int w, int h, const std::vector<std::string>& describe,
+              const std::function<bool(std::string_view)>& sink, const std::function<void(double)>& progress)
+{
+    SvgWriter svg(s.Assumed(), view, w, h, sink);
+    return svg.Head(describe) && svg.Items(s, progress) && svg.Tail();
 }
 
 }  // namespace q6draw

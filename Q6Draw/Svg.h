@@ -21,6 +21,34 @@ bool WriteSvg(const Scene& s, const View& v, int w, int h, const std::vector<std
               const std::function<bool(std::string_view)>& sink,
               const std::function<void(double)>& progress = {});
 
+// The same SVG written in parts, for a drawing interpreted in batches: the
+// head (size, view, <desc>), the items of each batch in turn, and the tail.
+// Every part returns false as soon as the sink does.
+class SvgWriter {
+public:
+    SvgWriter(const Assumptions& a, const View& v, int w, int h, std::function<bool(std::string_view)> sink);
+    bool Head(const std::vector<std::string>& describe);
+    // The items of s; `progress`, when given, hears the fraction of them written.
+    bool Items(const Scene& s, const std::function<void(double)>& progress = {});
+    bool Tail();
+    // The items of s formatted into `out` (appended), for Formatted() later.
+    // It touches nothing else of the writer, so that one other thread may
+    // format a batch while this one writes others.
+    void Format(const Scene& s, std::string& out);
+    // Writes items that Format made, after what was written before.
+    bool Formatted(std::string_view svg);
+
+private:
+    bool Flush(bool force);
+    bool Put(const Scene& s, std::string& out, bool flushing, const std::function<void(double)>& progress);
+    Assumptions a_;
+    View v_;
+    int w_, h_;
+    double scale_;
+    std::function<bool(std::string_view)> sink_;
+    std::string out_;
+};
+
 // Appends s XML-escaped (& < > " ') after SafeText.
 void AppendXmlText(std::string& out, std::string_view s);
 

@@ -33,6 +33,7 @@ struct LoadInput {
     std::int64_t records = 0;
     std::vector<std::uint8_t> scratch;
     const ChunkObserver* obs = nullptr;
+    const EntitySink* sink = nullptr;  // when set, entities go there and are not kept
 };
 
 // Whether a chunk at `offset` with a payload of `length` bytes runs past the
@@ -419,34 +420,57 @@ void NameTest(const TQ6Data& d, TQ6TextStyle& e)
 }
 
 template <ReadPolicy P, class T>
+bool ReadRecord(TQ6Data& d, LoadInput& in, T& e, std::int32_t length);
+
+template <ReadPolicy P, class T>
 bool ReadEntity(TQ6Data& d, LoadInput& in, TDynArray<T>& arr, std::int32_t& count, std::int16_t id,
                 std::int16_t version, std::int32_t length)
 {
     constexpr auto kCost = static_cast<std::int64_t>(sizeof(T) + sizeof(TQ6EntNo));
     if (count == INT32_MAX || in.records < kCost) return false;
     in.records -= kCost;
+    if (in.sink) {
+        // A fresh record each time (a short chunk leaves fields at their
+        // defaults), counted as a kept one would be, and then dropped.
+        try {
+            T e{};
+            if (!ReadRecord<P>(d, in, e, length) || d.EntN == INT32_MAX) return false;
+            ++count;
+            ++d.EntN;
+            return (*in.sink)(TQ6EntNo{id * 100 + version, count - 1}, &e);
+        } catch (...) {
+            return false;
+        }
+    }
     try {
         T& e = arr.AppendAt(count);
-        if constexpr (P == ReadPolicy::PayloadCopied) {
-            // The whole payload of a fixed record in memory, as nearly always:
-            // its fields are copied one after the other without further checks.
-            constexpr std::size_t kSize = q6layout::FixedSize<T>();
-            const auto w = in.s.Window();
-            if (length >= static_cast<std::int32_t>(kSize) && w.size() >= kSize) {
-                WindowReader wr{{}, w.data()};
-                q6layout::Fields(wr, e);
-                return AddEntNo(d, id, version, count - 1);
-            }
-        }
-        ChunkReader r(in, length, Bounded(P));
-        q6layout::Fields(r, e);
-        if (!r.ok()) return false;
-        if constexpr (std::is_same_v<T, TQ6ObjectGroupDim>) NameTest(d, e.dim.epsstl);
-        if constexpr (std::is_same_v<T, TQ6ObjectGroupQle>) NameTest(d, e.qle.epsstl);
-        return AddEntNo(d, id, version, count - 1);
+        return ReadRecord<P>(d, in, e, length) && AddEntNo(d, id, version, count - 1);
     } catch (...) {
         return false;
     }
+}
+
+// Reads the fields of one entity record.
+template <ReadPolicy P, class T>
+bool ReadRecord(TQ6Data& d, LoadInput& in, T& e, std::int32_t length)
+{
+    if constexpr (P == ReadPolicy::PayloadCopied) {
+        // The whole payload of a fixed record in memory, as nearly always:
+        // its fields are copied one after the other without further checks.
+        constexpr std::size_t kSize = q6layout::FixedSize<T>();
+        const auto w = in.s.Window();
+        if (length >= static_cast<std::int32_t>(kSize) && w.size() >= kSize) {
+            WindowReader wr{{}, w.data()};
+            q6layout::Fields(wr, e);
+            return true;
+        }
+    }
+    ChunkReader r(in, length, Bounded(P));
+    q6layout::Fields(r, e);
+    if (!r.ok()) return false;
+    if constexpr (std::is_same_v<T, TQ6ObjectGroupDim>) NameTest(d, e.dim.epsstl);
+    if constexpr (std::is_same_v<T, TQ6ObjectGroupQle>) NameTest(d, e.qle.epsstl);
+    return true;
 }
 
 #define Q6_DEFINE_ENTITY_READER(a, T, cid, cver, reader)                                       \
@@ -562,10 +586,11 @@ bool CheckTitle(TQ6Data& d, LoadInput& in)
 
 }  // namespace
 
-bool TQ6Data::Load(ByteSource& src, LoadMode mode, const ChunkObserver* observer)
+bool TQ6Data::Load(ByteSource& src, LoadMode mode, const ChunkObserver* observer, const EntitySink* entities)
 {
     LoadInput in(src);
     in.obs = observer;
+    in.sink = entities;
     const auto size = static_cast<std::int64_t>(std::min<std::uint64_t>(src.Size(), INT64_MAX / 4));
     in.overread = size + (16 << 20);
     in.records = 2 * size + (16 << 20);
@@ -597,6 +622,11 @@ bool LoadMemory(TQ6Data& d, std::span<const std::uint8_t> bytes, LoadMode mode)
 bool TQ6Data::FileCheck(const std::string& FName) { return LoadFile(*this, FName, LoadMode::Check); }
 bool TQ6Data::FileHeaderIn(const std::string& FName) { return LoadFile(*this, FName, LoadMode::Settings); }
 bool TQ6Data::FileIn(const std::string& FName) { return LoadFile(*this, FName, LoadMode::Whole); }
+bool TQ6Data::FileIn(const std::string& FName, const EntitySink& entities)
+{
+    FileSource f;
+    return f.Open(FName) && Load(f, LoadMode::Whole, nullptr, &entities);
+}
 bool TQ6Data::MemCheck(std::span<const std::uint8_t> bytes) { return LoadMemory(*this, bytes, LoadMode::Check); }
 bool TQ6Data::MemHeaderIn(std::span<const std::uint8_t> bytes) { return LoadMemory(*this, bytes, LoadMode::Settings); }
 bool TQ6Data::MemIn(std::span<const std::uint8_t> bytes) { return LoadMemory(*this, bytes, LoadMode::Whole); }

@@ -52,6 +52,13 @@ struct ChunkEvent {
 };
 using ChunkObserver = std::function<void(const ChunkEvent&)>;
 
+struct TQ6EntNo;
+// Hears each entity that the entity pass reads, with its index entry and its
+// record (of the type that the entry's kind names), in file order. The record
+// is then dropped: neither it nor its entry is kept in the document, whose
+// counts still grow as in a whole load. Returning false fails the load.
+using EntitySink = std::function<bool(const TQ6EntNo& entry, const void* record)>;
+
 class TQ6Data {
 public:
     TQ6Data();
@@ -98,12 +105,15 @@ public:
     bool FileCheck(const std::string& FName);
     bool FileHeaderIn(const std::string& FName);
     bool FileIn(const std::string& FName);
+    // The whole load with every entity handed to `entities` and not kept.
+    bool FileIn(const std::string& FName, const EntitySink& entities);
     // The same on bytes in memory.
     bool MemCheck(std::span<const std::uint8_t> bytes);
     bool MemHeaderIn(std::span<const std::uint8_t> bytes);
     bool MemIn(std::span<const std::uint8_t> bytes);
     // The general form, telling `observer` (if any) what it did with each chunk.
-    bool Load(ByteSource& src, LoadMode mode, const ChunkObserver* observer = nullptr);
+    bool Load(ByteSource& src, LoadMode mode, const ChunkObserver* observer = nullptr,
+              const EntitySink* entities = nullptr);
 
     // Saving. FileOut writes a temporary file beside FName and renames it over
     // FName only once every byte is on disk; on failure FName is untouched.

@@ -43,6 +43,14 @@ OpenOutcome OpenDrawing(TQ6Data& doc, const std::string& fn)
     return OpenOutcome::Loaded;
 }
 
+OpenOutcome OpenDrawing(TQ6Data& doc, const std::string& fn, const EntitySink& entities)
+{
+    if (!doc.FileCheck(fn)) return OpenOutcome::CheckFailed;
+    doc.DataFree();
+    if (!doc.FileIn(fn, entities)) return OpenOutcome::LoadFailed;
+    return OpenOutcome::Loaded;
+}
+
 const char* OpenFailureLine(OpenOutcome outcome)
 {
     switch (outcome) {

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "Q6Unit/Q6Data.h"
 #include "Unit1/Report.h"
 
 class TQ6Data;
@@ -31,6 +32,8 @@ enum class OpenOutcome { CheckFailed, LoadFailed, Loaded };
 // `proc` without the memo: checks fn, clears the document, loads it. On
 // success the report is to be shown; otherwise the single failure line.
 OpenOutcome OpenDrawing(TQ6Data& doc, const std::string& fn);
+// The same with every entity handed to `entities` instead of kept.
+OpenOutcome OpenDrawing(TQ6Data& doc, const std::string& fn, const EntitySink& entities);
 // The one line shown for a failed open (null when it succeeded).
 const char* OpenFailureLine(OpenOutcome outcome);
 

@@ -1,7 +1,10 @@
 // The render target's check: any bytes that load are drawn to SVG and to a
 // small image and its PNG in memory; the SVG must be well-formed XML, the counts must add
-// up to the number of entities, and the default view must be usable. Shared
-// by the fuzz target and the test that replays fuzz/regressions/render/.
+// up to the number of entities, and the default view must be usable. The way
+// q6tool render draws, entities interpreted in batches as the load reads
+// them, must decide the load the same way and give the same counts, extent,
+// SVG bytes and pixels. Shared by the fuzz target and the test that replays
+// fuzz/regressions/render/.
 #pragma once
 
 #include <QGuiApplication>
@@ -9,12 +12,14 @@
 
 #include <cmath>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 
 #include "Q6Draw/Paint.h"
 #include "Q6Draw/Scene.h"
 #include "Q6Draw/Svg.h"
+#include "Q6Unit/ByteSource.h"
 #include "Q6Unit/Q6Data.h"
 
 namespace fuzzcheck {
@@ -31,10 +36,37 @@ inline void EnsureGuiApplication()
     (void)app;
 }
 
+// Loads the bytes with every entity handed to a stream in batches of
+// `batch`, each given to `take`; true when the load succeeds.
+inline bool StreamLoad(std::span<const std::uint8_t> bytes, q6draw::SceneStream& stream, TQ6Data& doc,
+                       std::size_t batch, const std::function<void(const q6draw::Scene&)>& take)
+{
+    const EntitySink sink = [&](const TQ6EntNo& en, const void* record) {
+        stream.Add(en, record);
+        if (stream.BatchSize() >= batch) {
+            take(stream.Batch());
+            stream.Clear();
+        }
+        return true;
+    };
+    MemorySource m(bytes);
+    const bool loaded = doc.Load(m, LoadMode::Whole, nullptr, &sink);
+    take(stream.Batch());
+    stream.Clear();
+    return loaded;
+}
+
 inline std::string CheckRender(std::span<const std::uint8_t> bytes)
 {
     TQ6Data doc;
-    if (!doc.MemIn(bytes)) return {};
+    const bool loads = doc.MemIn(bytes);
+    {
+        TQ6Data head;
+        q6draw::SceneStream counted(head, {});
+        if (StreamLoad(bytes, counted, head, 3, [](const q6draw::Scene&) {}) != loads)
+            return "the load with its entities handed on decides otherwise than the whole load";
+    }
+    if (!loads) return {};
     // the first byte picks a set of assumptions, so that each is exercised
     q6draw::Assumptions a;
     const std::uint8_t pick = bytes.empty() ? 0 : bytes[0];
@@ -65,9 +97,38 @@ inline std::string CheckRender(std::span<const std::uint8_t> bytes)
             ++groups;
     if (x.hasError()) return "the SVG is not well-formed: " + x.errorString().toStdString();
     if (groups != n) return "the SVG has " + std::to_string(groups) + " items for " + std::to_string(n) + " entities";
+    // the same in batches, as q6tool render draws
+    {
+        TQ6Data head;
+        q6draw::SceneStream stream(head, a);
+        std::string streamed;
+        q6draw::SvgWriter w(a, v, 48, 32, [&](std::string_view p) {
+            streamed += p;
+            return true;
+        });
+        w.Head(s.SummaryLines());
+        StreamLoad(bytes, stream, head, 3, [&](const q6draw::Scene& b) { w.Items(b); });
+        w.Tail();
+        const q6draw::Box& e = stream.Batch().Extent();
+        if (stream.Batch().SummaryLines() != s.SummaryLines()) return "the streamed counts differ";
+        if (e.empty != s.Extent().empty || e.x0 != s.Extent().x0 || e.y0 != s.Extent().y0 ||
+            e.x1 != s.Extent().x1 || e.y1 != s.Extent().y1)
+            return "the streamed extent differs";
+        if (streamed != svg) return "the SVG in batches differs from the whole scene's";
+    }
     EnsureGuiApplication();
     const QImage img = q6draw::RenderImage(s, v, QSize(48, 32));
     if (img.size() != QSize(48, 32)) return "no image";
+    {
+        TQ6Data head;
+        q6draw::SceneStream stream(head, a);
+        const QImage batched = q6draw::RenderImage(
+            [&](q6draw::PaintStream& ps) {
+                return StreamLoad(bytes, stream, head, 3, [&](const q6draw::Scene& b) { ps.Items(b); });
+            },
+            a, v, QSize(48, 32));
+        if (batched != img) return "the image in batches differs from the whole scene's";
+    }
     // the PNG writer, read back by Qt's reader
     const QByteArray png = q6draw::PngBytes(s, v, QSize(48, 32), s.SummaryLines());
     QImage back;

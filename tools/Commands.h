@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "Q6Unit/Q6Data.h"
+
 class TQ6Data;
 
 // The one document of a command. It is never released: the process ends
@@ -41,6 +43,8 @@ int RenderCommand(const std::vector<std::string>& args);
 // viewer's failure line on standard output and the cause on standard error.
 class TQ6Data;
 bool OpenOrExplain(TQ6Data& doc, const std::string& fn);
+// The same with every entity handed to `entities` instead of kept.
+bool OpenOrExplain(TQ6Data& doc, const std::string& fn, const EntitySink& entities);
 
 // Prints the JSON Schema of what `json` writes and `build` reads.
 int SchemaCommand();

@@ -7,9 +7,13 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <condition_variable>
 #include <cstring>
+#include <functional>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "Func_/Func_.h"
@@ -179,6 +183,167 @@ private:
     std::size_t width_ = 0;
 };
 
+// Entities interpreted at a time: small enough that a batch's scene is a
+// few megabytes at most, large enough that handing it over costs nothing.
+constexpr std::size_t kBatch = 8192;
+
+// The drawing pass: reads the file again and hands its entities, interpreted
+// in batches, to `draw` in file order. The file must give the entities that
+// the first pass counted, with the same summary; otherwise (the file changed
+// in between) or when memory runs out, nothing is drawn in full and Explain
+// says why.
+struct DrawPass {
+    const std::string& file;
+    const q6draw::Assumptions& assume;
+    const std::vector<std::string>& summary;
+    std::size_t total;
+    Progress& progress;
+    bool noMemory = false, changed = false;
+
+    // `threaded`: the load and the interpretation run on a thread of their
+    // own while `draw` takes the batch before.
+    // `ahead`, when given, lets the reading thread make a batch's output
+    // itself when the drawing side is still busy with the batch before;
+    // `drawMade` then takes that output in its turn.
+    using Ahead = std::function<void(const q6draw::Scene&, std::string&)>;
+    using DrawMade = std::function<bool(std::string_view)>;
+    bool Run(bool threaded, const std::function<bool(const q6draw::Scene&)>& draw, const Ahead& ahead = {},
+             const DrawMade& drawMade = {})
+    {
+        return threaded && std::thread::hardware_concurrency() > 1 ? Overlapped(draw, ahead, drawMade)
+                                                                   : Inline(draw);
+    }
+
+    // Says why the pass failed, if it did for a reason of its own.
+    bool Explain() const
+    {
+        if (noMemory) std::fprintf(stderr, "q6tool: %s: not enough memory to draw it\n", file.c_str());
+        else if (changed) std::fprintf(stderr, "q6tool: %s: the file changed while it was drawn\n", file.c_str());
+        return noMemory || changed;
+    }
+
+private:
+    // Loads the file, giving each full batch (and the last) to `hand`; false
+    // when the load or `hand` fails.
+    bool Load(const std::function<bool(q6draw::SceneStream&)>& hand)
+    {
+        TQ6Data doc;
+        q6draw::SceneStream stream(doc, assume);
+        bool handed = true;
+        const EntitySink sink = [&](const TQ6EntNo& en, const void* record) {
+            try {
+                stream.Add(en, record);
+            } catch (const std::bad_alloc&) {
+                noMemory = true;
+                return false;
+            }
+            if (stream.BatchSize() < kBatch) return true;
+            return handed = hand(stream);
+        };
+        const bool loaded = doc.FileIn(file, sink);
+        if (!handed) return false;
+        if (loaded && stream.BatchSize() && !hand(stream)) return false;
+        if (!loaded || static_cast<std::size_t>(std::max(0, doc.EntN)) != total ||
+            stream.Batch().SummaryLines() != summary) {
+            if (!noMemory) changed = true;
+            return false;
+        }
+        return true;
+    }
+
+    void Tell(std::size_t done)
+    {
+        progress.Fraction(total ? static_cast<double>(done) / static_cast<double>(total) : 1.0);
+    }
+
+    bool Inline(const std::function<bool(const q6draw::Scene&)>& draw)
+    {
+        std::size_t done = 0;
+        return Load([&](q6draw::SceneStream& s) {
+            const bool r = draw(s.Batch());
+            done += s.BatchSize();
+            s.Clear();
+            Tell(done);
+            return r;
+        });
+    }
+
+    bool Overlapped(const std::function<bool(const q6draw::Scene&)>& draw, const Ahead& ahead,
+                    const DrawMade& drawMade)
+    {
+        std::mutex m;
+        std::condition_variable cv;
+        // the batch handed over, when `full`: its scene, or the output made
+        // of it (`made`), and its number of items
+        q6draw::Scene slot;
+        std::string slotMade;
+        bool made = false;
+        std::size_t slotItems = 0;
+        bool full = false, finished = false, stop = false, loaded = false;
+        std::thread reader([&] {
+            std::string mine;
+            const bool r = Load([&](q6draw::SceneStream& s) {
+                std::unique_lock<std::mutex> l(m);
+                bool own = false;
+                if (full && ahead && !stop) {
+                    l.unlock();
+                    mine.clear();
+                    ahead(s.Batch(), mine);
+                    own = true;
+                    l.lock();
+                }
+                cv.wait(l, [&] { return !full || stop; });
+                if (stop) return false;
+                slotItems = s.BatchSize();
+                made = own;
+                if (own) {
+                    std::swap(mine, slotMade);
+                    s.Clear();
+                } else {
+                    s.MoveBatch(slot);
+                }
+                full = true;
+                cv.notify_all();
+                return true;
+            });
+            std::lock_guard<std::mutex> l(m);
+            loaded = r;
+            finished = true;
+            cv.notify_all();
+        });
+        q6draw::Scene work;
+        std::string workMade;
+        bool drawn = true;
+        std::size_t done = 0;
+        for (;;) {
+            bool isMade = false;
+            std::size_t items = 0;
+            {
+                std::unique_lock<std::mutex> l(m);
+                cv.wait(l, [&] { return full || finished; });
+                if (!full) break;
+                isMade = made;
+                items = slotItems;
+                if (isMade) std::swap(workMade, slotMade);
+                else std::swap(work, slot);
+                full = false;
+                cv.notify_all();
+            }
+            if (!(isMade ? drawMade(workMade) : draw(work))) {
+                drawn = false;
+                std::lock_guard<std::mutex> l(m);
+                stop = true;
+                cv.notify_all();
+                break;
+            }
+            done += items;
+            Tell(done);
+        }
+        reader.join();
+        return drawn && loaded;
+    }
+};
+
 }  // namespace
 
 int RenderCommand(const std::vector<std::string>& args)
@@ -245,48 +410,64 @@ int RenderCommand(const std::vector<std::string>& args)
         return RenderUsage("--size: at most 268435456 pixels for PNG and PDF");
 
     Progress progress(progressAsked || ::isatty(STDERR_FILENO) == 1, files[0]);
-    std::vector<std::string> summary;
-    std::vector<std::string> describe;
-    q6draw::Scene scene;
-    {
-        TQ6Data doc;
-        progress.Step("loading");
-        if (!OpenOrExplain(doc, files[0])) {
-            progress.Done();
-            return 1;
-        }
-        progress.Step("interpreting");
+    // The first pass loads the whole file, as every command does, and
+    // interprets each entity as it is read, keeping only the counts and the
+    // extent: it decides whether the file loads before anything is written,
+    // and gives the default view and the summary. The drawing pass reads the
+    // file again and draws its entities in batches. Neither keeps the
+    // drawing's entities or its whole scene, so that memory stays near the
+    // output's own.
+    bool noMemory = false;
+    TQ6Data head;
+    q6draw::SceneStream counted(head, assume);
+    const EntitySink count = [&](const TQ6EntNo& en, const void* record) {
         try {
-            scene = q6draw::Scene::Build(doc, assume);
+            counted.Add(en, record);
         } catch (const std::bad_alloc&) {
-            progress.Done();
-            std::fprintf(stderr, "q6tool: %s: not enough memory to draw it\n", files[0].c_str());
-            return 1;
+            noMemory = true;
+            return false;
         }
-        // the document is released here: the scene holds what is drawn
+        if (counted.BatchSize() >= kBatch) counted.Clear();
+        return true;
+    };
+    progress.Step("loading");
+    if (!OpenOrExplain(head, files[0], count)) {
+        progress.Done();
+        if (noMemory) std::fprintf(stderr, "q6tool: %s: not enough memory to draw it\n", files[0].c_str());
+        return 1;
     }
-    if (!haveView) view = q6draw::DefaultView(scene.Extent());
+    counted.Clear();
+    const q6draw::Scene& totals = counted.Batch();
+    if (!haveView) view = q6draw::DefaultView(totals.Extent());
     if (!haveSize) q6draw::SizeFor(view, 1024, w, h);
     view = q6draw::FitAspect(view, w, h);
-    summary = scene.SummaryLines();
+    const std::vector<std::string> summary = totals.SummaryLines();
+    std::vector<std::string> describe;
     describe.push_back("Drawn by q6tool render from " + files[0] + ". Assumptions:");
     for (auto& l : assume.Describe()) describe.push_back(std::move(l));
     describe.emplace_back("Summary:");
     describe.insert(describe.end(), summary.begin(), summary.end());
 
+    DrawPass pass{files[0], assume, summary, static_cast<std::size_t>(std::max(0, head.EntN)), progress};
     int err = 0;
     bool ok = false;
     if (format == Format::Svg) {
         progress.Step("writing SVG");
         ok = ReplaceFile(files[1], [&](int fd) {
-            return q6draw::WriteSvg(
-                scene, view, w, h, describe,
-                [&](std::string_view piece) {
-                    const bool r = WriteAll(fd, piece);
-                    if (!r && !err) err = errno;
-                    return r;
-                },
-                [&](double f) { progress.Fraction(f); });
+            q6draw::SvgWriter svg(assume, view, w, h, [&](std::string_view piece) {
+                const bool r = WriteAll(fd, piece);
+                if (!r && !err) err = errno;
+                return r;
+            });
+            // the SVG is made and written here while the file is read and
+            // interpreted on a thread of its own
+            // (and made there too whenever this side is still busy)
+            return svg.Head(describe) &&
+                   pass.Run(
+                       true, [&](const q6draw::Scene& b) { return svg.Items(b); },
+                       [&](const q6draw::Scene& b, std::string& out) { svg.Format(b, out); },
+                       [&](std::string_view made) { return svg.Formatted(made); }) &&
+                   svg.Tail();
         });
     } else {
 #ifdef Q6_WITH_PAINT
@@ -297,28 +478,47 @@ int RenderCommand(const std::vector<std::string>& args)
         static char* argv[] = {name, nullptr};
         QGuiApplication app(argc, argv);
         q6draw::PaintOptions po;
-        const char* const encoding = format == Format::Png ? "encoding PNG" : "finishing PDF";
         progress.Step("drawing");
-        po.progress = [&](double f) {
-            if (f < 1) progress.Fraction(f);
-            else progress.Step(encoding);
+        const q6draw::PaintFeed feed = [&](q6draw::PaintStream& ps) {
+            const bool r = pass.Run(false, [&](const q6draw::Scene& b) {
+                ps.Items(b);
+                return true;
+            });
+            progress.Step(format == Format::Png ? "encoding PNG" : "finishing PDF");
+            return r;
         };
-        const QByteArray bytes = format == Format::Png
-                                     ? q6draw::PngBytes(scene, view, QSize(w, h), describe, po)
-                                     : q6draw::PdfBytes(scene, view, QSize(w, h), files[0], describe, po);
-        progress.Step("writing");
-        if (bytes.isEmpty()) {
+        auto cannotMake = [&] {
             progress.Done();
-            std::fprintf(stderr, "q6tool: cannot make the %s image (not enough memory?)\n",
-                         format == Format::Png ? "PNG" : "PDF");
+            if (!pass.Explain())
+                std::fprintf(stderr, "q6tool: cannot make the %s image (not enough memory?)\n",
+                             format == Format::Png ? "PNG" : "PDF");
             return 1;
-        }
-        ok = ReplaceFile(files[1], [&](int fd) {
-            const bool r = WriteAll(fd, std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+        };
+        auto write = [&](int fd, std::string_view b) {
+            const bool r = WriteAll(fd, b);
             if (!r && !err) err = errno;
             return r;
-        });
+        };
+        if (format == Format::Png) {
+            const QImage img = q6draw::RenderImage(feed, assume, view, QSize(w, h), po);
+            if (img.isNull()) return cannotMake();
+            const bool grey = assume.colour == q6draw::Assumptions::Colour::None;
+            ok = ReplaceFile(files[1], [&](int fd) {
+                return q6draw::WritePng(img, grey, describe, [&](std::string_view b) { return write(fd, b); });
+            });
+        } else {
+            const QByteArray bytes = q6draw::PdfBytes(feed, assume, view, QSize(w, h), files[0], describe, po);
+            if (bytes.isEmpty()) return cannotMake();
+            progress.Step("writing");
+            ok = ReplaceFile(files[1], [&](int fd) {
+                return write(fd, std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+            });
+        }
 #endif
+    }
+    if (!ok && format == Format::Svg && pass.Explain()) {
+        progress.Done();
+        return 1;
     }
     progress.Done();
     if (!ok) {

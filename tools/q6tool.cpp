@@ -115,9 +115,9 @@ void ExplainOpenFailure(const std::string& fn, OpenOutcome r)
 
 // The open flow: true when fn loaded; otherwise the viewer's failure line
 // on standard output and the cause on standard error.
-bool Open(TQ6Data& doc, const std::string& fn, Out& out)
+bool Open(TQ6Data& doc, const std::string& fn, Out& out, const EntitySink* entities = nullptr)
 {
-    const OpenOutcome r = OpenDrawing(doc, fn);
+    const OpenOutcome r = entities ? OpenDrawing(doc, fn, *entities) : OpenDrawing(doc, fn);
     if (r == OpenOutcome::Loaded) return true;
     out.Line(OpenFailureLine(r));
     out.Flush();
@@ -131,6 +131,12 @@ bool OpenOrExplain(TQ6Data& doc, const std::string& fn)
 {
     Out out;
     return Open(doc, fn, out);
+}
+
+bool OpenOrExplain(TQ6Data& doc, const std::string& fn, const EntitySink& entities)
+{
+    Out out;
+    return Open(doc, fn, out, &entities);
 }
 
 namespace {

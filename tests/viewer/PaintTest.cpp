@@ -13,6 +13,7 @@
 #include "DrawFixtures.h"
 #include "PixelChecks.h"
 #include "Q6Draw/Paint.h"
+#include "Q6Unit/ByteSource.h"
 #include "Q6Unit/Q6Data.h"
 
 namespace {
@@ -272,4 +273,57 @@ int main(int argc, char** argv)
     QGuiApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
+}
+
+namespace {
+
+// A drawing painted in batches of `batch` items as the load hands them on.
+QImage Streamed(const Buf& bytes, std::size_t batch, const Assumptions& a, const View& v, QSize px)
+{
+    TQ6Data doc;
+    SceneStream stream(doc, a);
+    return RenderImage(
+        [&](PaintStream& ps) {
+            const EntitySink sink = [&](const TQ6EntNo& en, const void* record) {
+                stream.Add(en, record);
+                if (stream.BatchSize() >= batch) {
+                    ps.Items(stream.Batch());
+                    stream.Clear();
+                }
+                return true;
+            };
+            MemorySource m(bytes);
+            const bool loaded = doc.Load(m, LoadMode::Whole, nullptr, &sink);
+            ps.Items(stream.Batch());
+            stream.Clear();
+            return loaded;
+        },
+        a, v, px);
+}
+
+}  // namespace
+
+// Lines, curves, points and texts (drawn after the lines with one ink, in
+// order with several) give the same pixels in batches as from the whole scene.
+TEST(Paint, BatchesGiveTheWholeScenesPixels)
+{
+    Buf entities = Cat({df::Text(20, 50, 0.3, 0, "Batch"), df::TextEx(10, 10, 0, 12, "AB"), tb::Point(1, 50, 50)});
+    for (int i = 0; i < 30; ++i) {
+        const Buf more = Cat({df::Line(3 * i, 0, 100 - 2 * i, 100, static_cast<std::uint32_t>(0x10203 * i)),
+                              df::Circle(50, 50, 1.5 * i, 0.1 * i, 0.2 * i + 1)});
+        entities.insert(entities.end(), more.begin(), more.end());
+    }
+    const Buf tail = df::Text(60, 20, 0, 0, "end");
+    entities.insert(entities.end(), tail.begin(), tail.end());
+    const Buf bytes = Cat({tb::Title("t"), entities});
+    Assumptions bgr;
+    ASSERT_EQ(bgr.Set("colour=bgr"), "");
+    for (const Assumptions& a : {Assumptions{}, bgr}) {
+        const QImage whole = RenderImage(Make(entities, a), kView, kSize);
+        for (const std::size_t batch : {std::size_t{1}, std::size_t{5}, std::size_t{1000}}) {
+            const QImage img = Streamed(bytes, batch, a, kView, kSize);
+            ASSERT_EQ(img.size(), whole.size());
+            EXPECT_TRUE(img == whole) << "colour " << a.Value("colour") << ", batches of " << batch;
+        }
+    }
 }
