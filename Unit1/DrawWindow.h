@@ -53,6 +53,8 @@ struct TDrawJob {
     std::shared_ptr<const TDrawIndex> index;
     TViewGeom geom;
     std::int64_t selected = -1;
+    // How many threads may paint it: 0 for as many as the machine has cores.
+    unsigned threads = 0;
     QImage base;
     std::vector<QRect> strips;
 };

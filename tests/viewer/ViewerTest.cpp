@@ -1193,6 +1193,66 @@ private slots:
         }
     }
 
+    // With many items in view, a picture of one ink is painted by two threads
+    // and merged: pixel for pixel the picture one painter makes, with lines,
+    // arcs, curves, texts and the highlight over everything, in the whole
+    // picture and in a part of it. A selected item out of view adds nothing.
+    void twoPaintersMakeThePictureOfOne()
+    {
+        tb::Buf e;
+        auto add = [&](const tb::Buf& b) { e.insert(e.end(), b.begin(), b.end()); };
+        for (int i = 0; i < 400; ++i) {
+            const double x = (i * 37) % 300, y = (i * 53) % 200;
+            switch (i % 5) {
+            case 0: add(df::Line(x, y, 300 - x, 200 - y + i % 7)); break;
+            case 1: add(df::Circle(x, y, 3 + i % 40, 0, 0)); break;
+            case 2: add(df::Bezier({{x, y}, {x + 40, y - 30}, {x - 20, y + 60}, {x + 10, y + 5}})); break;
+            case 3: add(df::TextEx(x, y, 0.1 * (i % 9), 4 + i % 11, "ABC\x82\xa0")); break;
+            default: add(df::Polyline({{x, y}, {x + 5000, y + 3}, {x - 7, y - 4000}})); break;  // far beyond the view
+            }
+        }
+        add(df::Line(5000, 5000, 5001, 5001));  // out of every view below
+        TQ6Data d;
+        const tb::Buf bytes = tb::Cat({tb::Title("many"), e});
+        QVERIFY(d.MemIn(tb::Span(bytes)));
+        const auto scene = std::make_shared<const q6draw::Scene>(q6draw::Scene::Build(d));
+        auto index = std::make_shared<TDrawIndex>();
+        index->Build(*scene);
+        struct Case {
+            const char* what;
+            double scale;
+            std::int64_t selected;
+            QRect part;  // empty: the whole picture
+        };
+        const Case cases[] = {
+            {"fit", 1.2, -1, {}},
+            {"fit, a circle selected", 1.2, 41, {}},
+            {"zoomed, a text selected", 2, 203, {}},
+            {"a part, as after a pan", 1.2, 52, QRect(0, 0, 190, 240)},
+            {"selected out of view", 1.2, 400, {}},
+        };
+        for (const Case& c : cases) {
+            TDrawJob job;
+            job.scene = scene;
+            job.index = index;
+            job.geom.centre = TDPoint{150, 100};
+            job.geom.scale = c.scale;
+            job.geom.size = QSize(360, 240);
+            job.selected = c.selected;
+            const QRect r = c.part.isEmpty() ? QRect(QPoint(0, 0), job.geom.size) : c.part;
+            job.threads = 1;
+            TDrawStats one;
+            const QImage single = DrawPart(job, r, &one);
+            job.threads = 2;
+            TDrawStats two;
+            const QImage split = DrawPart(job, r, &two);
+            QVERIFY2(one.painted >= 256, qPrintable(QString("%1: %2 painted").arg(c.what).arg(one.painted)));  // enough to be split
+            QCOMPARE(two.painted, one.painted);
+            QVERIFY2(px::InkCount(single) > 500, c.what);
+            QVERIFY2(split == single, c.what);
+        }
+    }
+
     // Right after a zoom the window shows its kept picture scaled, at once;
     // the drawing thread's exact picture follows through the event loop.
     void zoomShowsTheKeptPictureScaledThenTheExactOne()
