@@ -4,6 +4,7 @@
 #include <QFont>
 #include <QFontDatabase>
 #include <QFontMetricsF>
+#include <QHash>
 #include <QTransform>
 #include <QImageWriter>
 #include <QPaintDevice>
@@ -431,12 +432,44 @@ void SetPen(QPainter& p, QColor c, double width)
     p.setPen(pen);
 }
 
+}  // namespace
+
+struct TextCache::Impl {
+    static constexpr std::size_t kMaxEntries = 1u << 16;
+    std::mutex mu;
+    QString fontKey;  // of the font the entries were made with
+    QHash<char32_t, double> advances;
+    QHash<QString, QPainterPath> runs;  // key: the whole text, then the run's first and end character
+
+    // (under mu) drops everything made with another font, or when full
+    void Check(const QFont& font)
+    {
+        const QString key = font.key();
+        if (key != fontKey || advances.size() + runs.size() > static_cast<qsizetype>(kMaxEntries)) {
+            advances.clear();
+            runs.clear();
+            fontKey = key;
+        }
+    }
+};
+
+TextCache::TextCache() : impl_(std::make_unique<Impl>()) {}
+TextCache::~TextCache() = default;
+void TextCache::Clear()
+{
+    std::lock_guard<std::mutex> l(impl_->mu);
+    impl_->advances.clear();
+    impl_->runs.clear();
+}
+
+namespace {
+
 // Draws `text` at the origin of the painter's transform. A text much taller
 // than the picture shows a few of its glyphs at most: only the characters
 // whose advance meets the picture (and two ems either side) are laid out, at
 // the place the whole run gives them, so that a drawing of many such texts
 // does not build the outlines of thousands of glyphs nobody sees.
-void DrawText(QPainter& p, const QString& text, QSize px, double hpx)
+void DrawText(QPainter& p, const QString& text, QSize px, double hpx, TextCache* cache)
 {
     if (!(hpx > 2.0 * std::max(px.width(), px.height())) || text.isRightToLeft()) {
         p.drawText(QPointF(0, 0), text);
@@ -453,11 +486,26 @@ void DrawText(QPainter& p, const QString& text, QSize px, double hpx)
     const QFontMetricsF fm(p.font());
     const double em = fm.height();
     if (seen.bottom() < -fm.ascent() - em || seen.top() > fm.descent() + em) return;  // above or below the line
+    TextCache::Impl* kept = cache ? &cache->Get() : nullptr;
+    std::unique_lock<std::mutex> lock;
+    if (kept) {
+        lock = std::unique_lock<std::mutex>(kept->mu);
+        kept->Check(p.font());
+    }
+    auto advance = [&](qsizetype i, qsizetype n) {
+        if (!kept) return fm.horizontalAdvance(text.mid(i, n));
+        const char32_t c = n == 2 ? QChar::surrogateToUcs4(text[i], text[i + 1]) : text[i].unicode();
+        const auto it = kept->advances.constFind(c);
+        if (it != kept->advances.constEnd()) return *it;
+        const double a = fm.horizontalAdvance(text.mid(i, n));
+        kept->advances.insert(c, a);
+        return a;
+    };
     qsizetype from = -1, to = text.size();
     double x = 0;
     for (qsizetype i = 0; i < text.size();) {
         const qsizetype n = text[i].isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
-        const double next = x + fm.horizontalAdvance(text.mid(i, n));
+        const double next = x + advance(i, n);
         if (from < 0 && next >= seen.left() - 2 * em) from = i;
         if (x > seen.right() + 2 * em) {
             to = i;
@@ -470,7 +518,35 @@ void DrawText(QPainter& p, const QString& text, QSize px, double hpx)
     // The outlines, cut to the picture before they are filled: the painter
     // would otherwise walk every scan line of glyphs a million pixels high.
     QPainterPath glyphs;
-    glyphs.addText(QPointF(from ? fm.horizontalAdvance(text.left(from)) : 0, 0), p.font(), text.mid(from, to - from));
+    const QString run = text.mid(from, to - from);
+    if (kept) {
+        // keyed by the whole text and the run's characters in it: its place
+        // is the one the whole text gives it
+        QString key = text;
+        key += QChar(0);
+        key += QString::number(from);
+        key += QChar(',');
+        key += QString::number(to);
+        const auto it = kept->runs.constFind(key);
+        // (a copy of its own: a path computes its bounds in its shared data)
+        if (it != kept->runs.constEnd()) {
+            glyphs.addPath(*it);
+            glyphs.setFillRule(it->fillRule());
+            lock.unlock();
+        } else {
+            lock.unlock();
+            glyphs.addText(QPointF(from ? fm.horizontalAdvance(text.left(from)) : 0, 0), p.font(), run);
+            QPainterPath keep;
+            keep.addPath(glyphs);
+            keep.setFillRule(glyphs.fillRule());
+            lock.lock();
+            kept->Check(p.font());
+            kept->runs.insert(key, keep);
+            lock.unlock();
+        }
+    } else {
+        glyphs.addText(QPointF(from ? fm.horizontalAdvance(text.left(from)) : 0, 0), p.font(), run);
+    }
     QPainterPath frame;
     frame.addRect(QRectF(-2, -2, px.width() + 4, px.height() + 4));
     const QPainterPath cut = p.transform().map(glyphs).intersected(frame);
@@ -547,7 +623,7 @@ PaintStats Paint(QPainter& p, const Scene& s, const View& view, QSize px, const 
         p.rotate((yUp ? -t.angle : t.angle) * (180 / std::numbers::pi));
         const double k = std::min(hpx, 1e6) / kFontPx;
         p.scale(k, k);
-        DrawText(p, QString::fromStdString(SafeText(t.text)), px, hpx);
+        DrawText(p, QString::fromStdString(SafeText(t.text)), px, hpx, o.textCache);
         p.restore();
     };
 

@@ -106,6 +106,7 @@ QImage DrawPart(const TDrawJob& job, QRect r, TDrawStats* stats, const std::atom
             o.only = only;
             o.highlight = highlight;
             o.cancel = cancel;
+            o.textCache = job.texts.get();
             // Without antialiasing: solid pixels straight into the image.
             o.antialias = false;
             q6draw::Paint(p, *job.scene, v, px, o);
@@ -262,6 +263,7 @@ TDrawView::TDrawView(QWidget* parent) : QWidget(parent)
     setMinimumSize(120, 90);
     setCursor(Qt::CrossCursor);
     (void)q6draw::DrawingFontFamily();  // the font database, asked here before the drawing thread uses it
+    texts_ = std::make_shared<q6draw::TextCache>();
     thread_ = std::make_unique<TDrawThread>([this] {
         QMetaObject::invokeMethod(this, [this] { TakeResults(); }, Qt::QueuedConnection);
     });
@@ -276,6 +278,9 @@ void TDrawView::SetScene(std::shared_ptr<const q6draw::Scene> scene)
     auto index = std::make_shared<TDrawIndex>();
     if (scene_) index->Build(*scene_);
     index_ = std::move(index);
+    // (kept layouts stay right for any drawing; a new one starts afresh so
+    // that the old one's texts do not take the room)
+    texts_ = std::make_shared<q6draw::TextCache>();
     shown_ = QImage();  // nothing of the old drawing is moved into the new
     Fit();
 }
@@ -308,6 +313,7 @@ TDrawJob TDrawView::Job() const
     j.index = index_;
     j.geom = Geom();
     j.selected = selected_;
+    j.texts = texts_;
     return j;
 }
 
