@@ -85,19 +85,32 @@ QImage DrawPart(const TDrawJob& job, QRect r, TDrawStats* stats, const std::atom
         b.Add(v.x0, v.y0);
         b.Add(v.x1, v.y1);
         std::vector<std::uint32_t> large, small;
-        // What is smaller than a pixel is one dot: the painter would spend
-        // its time on curves nobody can see at this zoom.
-        job.index->Query(b, kDotPixels / g.scale, large, small);
+        std::vector<std::pair<std::uint32_t, std::uint32_t>> runs;
         const auto items = job.scene->Items();
         const bool black = job.scene->Assumed().colour == q6draw::Assumptions::Colour::None;
-        for (std::uint32_t i : small) {
-            const Box& ib = job.index->BoxOf(i);
-            const QPointF c = g.ToPixel(TDPoint{(ib.x0 + ib.x1) / 2, (ib.y0 + ib.y1) / 2}) - QPointF(r.topLeft());
+        // What is smaller than a pixel is one dot: the painter would spend
+        // its time on curves nobody can see at this zoom. With one ink the
+        // order of the dots does not matter, and the index hands over those
+        // wholly in a cell in runs, kept together for this.
+        job.index->Query(b, kDotPixels / g.scale, large, small, black ? &runs : nullptr);
+        const QPointF origin(r.topLeft());
+        QRgb* const pixels = reinterpret_cast<QRgb*>(img.bits());
+        const qsizetype row = img.bytesPerLine() / 4;
+        auto dot = [&](const Box& ib, QRgb ink) {
+            const QPointF c = g.ToPixel(TDPoint{(ib.x0 + ib.x1) / 2, (ib.y0 + ib.y1) / 2}) - origin;
             const int x = static_cast<int>(std::floor(c.x())), y = static_cast<int>(std::floor(c.y()));
-            if (x < 0 || y < 0 || x >= px.width() || y >= px.height()) continue;
-            reinterpret_cast<QRgb*>(img.scanLine(y))[x] = black ? 0xFF000000u : (0xFF000000u | items[i].rgb);
-        }
+            if (x < 0 || y < 0 || x >= px.width() || y >= px.height()) return;
+            pixels[static_cast<qsizetype>(y) * row + x] = ink;
+        };
+        for (std::uint32_t i : small) dot(job.index->BoxOf(i), black ? 0xFF000000u : (0xFF000000u | items[i].rgb));
         st.dots = small.size();
+        for (const auto& [from, end] : runs)
+            for (std::uint32_t k = from; k < end; ++k) {
+                const Box& ib = job.index->LocalBox(k);
+                if (!ib.Intersects(b)) continue;
+                dot(ib, 0xFF000000u);
+                ++st.dots;
+            }
         if (job.selected >= 0 && large.empty()) large.push_back(static_cast<std::uint32_t>(job.selected));
         auto cancelled = [&] { return cancel && cancel->load(std::memory_order_relaxed); };
         auto paint = [&](QImage& into, std::span<const std::uint32_t> only, std::int64_t highlight) {

@@ -1253,6 +1253,69 @@ private slots:
         }
     }
 
+    // What is smaller than a pixel at the view's zoom is its one pixel, at
+    // the place of its middle; the index hands those wholly in one cell over
+    // in runs, and a query with runs finds the same items as one without.
+    void itemsSmallerThanAPixelAreTheirPixel()
+    {
+        tb::Buf e;
+        auto add = [&](const tb::Buf& b) { e.insert(e.end(), b.begin(), b.end()); };
+        std::vector<TDPoint> tinies;
+        for (int j = 0; j < 30; ++j)
+            for (int i = 0; i < 40; ++i) {
+                const double x = 10 * i + 3.3, y = 10 * j + 7.6;
+                add(df::Line(x - 0.02, y - 0.01, x + 0.02, y + 0.01));
+                tinies.push_back(TDPoint{x, y});
+            }
+        for (int i = 0; i < 30; ++i) add(df::Circle(13 * i + 5, 9 * i + 4, 0.4 + i * 0.3, 0, 0));
+        for (int i = 0; i < 12; ++i) add(df::Line(0, 25 * i, 400, 300 - 25 * i));
+        TQ6Data d;
+        const tb::Buf bytes = tb::Cat({tb::Title("dots"), e});
+        QVERIFY(d.MemIn(tb::Span(bytes)));
+        const auto scene = std::make_shared<const q6draw::Scene>(q6draw::Scene::Build(d));
+        auto index = std::make_shared<TDrawIndex>();
+        index->Build(*scene);
+
+        TDrawJob job;
+        job.scene = scene;
+        job.index = index;
+        job.geom.centre = TDPoint{200, 150};
+        job.geom.scale = 1.5;  // the short lines a tenth of a pixel, the circles from 1 to 14 pixels
+        job.geom.size = QSize(640, 480);
+        TDrawStats st;
+        const QImage img = DrawPart(job, QRect(QPoint(0, 0), job.geom.size), &st);
+        QCOMPARE(st.dots, tinies.size() + 2);  // with the two smallest circles
+        for (const TDPoint& t : tinies) {
+            const QPointF at = job.geom.ToPixel(t);
+            QVERIFY2(px::Inked(img.pixel(static_cast<int>(std::floor(at.x())), static_cast<int>(std::floor(at.y())))),
+                     qPrintable(QString("%1,%2").arg(t.X).arg(t.Y)));
+        }
+
+        const q6draw::Box boxes[] = {
+            [] { q6draw::Box b; b.Add(-10, -10); b.Add(500, 400); return b; }(),
+            [] { q6draw::Box b; b.Add(51, 33); b.Add(52, 34); return b; }(),
+            [] { q6draw::Box b; b.Add(120.5, 0); b.Add(190, 310); return b; }(),
+            [] { q6draw::Box b; b.Add(300, 200); b.Add(300, 200); return b; }(),
+        };
+        for (const q6draw::Box& b : boxes)
+            for (const double tiny : {0.0, 0.05, 1.0, 3.0, 20.0, 1e9}) {
+                std::vector<std::uint32_t> large, small, large2, small2;
+                std::vector<std::pair<std::uint32_t, std::uint32_t>> runs;
+                index->Query(b, tiny, large, small);
+                index->Query(b, tiny, large2, small2, &runs);
+                QCOMPARE(large2, large);
+                QVERIFY(std::is_sorted(large.begin(), large.end()) && std::is_sorted(small.begin(), small.end()));
+                for (const auto& [from, end] : runs)
+                    for (std::uint32_t k = from; k < end; ++k) {
+                        const q6draw::Box& lb = index->LocalBox(k);
+                        QVERIFY(std::max(lb.x1 - lb.x0, lb.y1 - lb.y0) < tiny);  // every item of a run is small
+                        if (lb.Intersects(b)) small2.push_back(index->LocalItem(k));
+                    }
+                std::sort(small2.begin(), small2.end());
+                QCOMPARE(small2, small);
+            }
+    }
+
     // Right after a zoom the window shows its kept picture scaled, at once;
     // the drawing thread's exact picture follows through the event loop.
     void zoomShowsTheKeptPictureScaledThenTheExactOne()
