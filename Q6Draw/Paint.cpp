@@ -4,6 +4,7 @@
 #include <QFont>
 #include <QFontDatabase>
 #include <QFontMetricsF>
+#include <QHash>
 #include <QTransform>
 #include <QImageWriter>
 #include <QPaintDevice>
@@ -188,9 +189,27 @@ private:
             plot(static_cast<int>(std::floor((x0 + x1) / 2)), static_cast<int>(std::floor((y0 + y1) / 2)));
             return;
         }
+        // (first and last lie in the image along the line: only the other
+        // axis is checked; y stays within a few pixels of the image, so
+        // truncation, one less below a whole number, is its floor)
         double y = y0 + g * (first + 0.5 - x0);
-        for (int x = static_cast<int>(first), end = static_cast<int>(last); x <= end; ++x, y += g)
-            plot(x, static_cast<int>(std::floor(y)));
+        const int end = static_cast<int>(last);
+        const auto limit = static_cast<unsigned>(across);
+        auto floorOf = [](double v) {
+            const int t = static_cast<int>(v);
+            return t - (v < t);
+        };
+        if (steep) {
+            for (int x = static_cast<int>(first); x <= end; ++x, y += g) {
+                const int b = floorOf(y);
+                if (static_cast<unsigned>(b) < limit) base[static_cast<qsizetype>(x) * row + b] = ink;
+            }
+        } else {
+            for (int x = static_cast<int>(first); x <= end; ++x, y += g) {
+                const int b = floorOf(y);
+                if (static_cast<unsigned>(b) < limit) base[static_cast<qsizetype>(b) * row + x] = ink;
+            }
+        }
     }
 
     // Mixes the ink into one pixel by coverage c (0 to 1), two channels at a time.
@@ -367,8 +386,22 @@ struct Flattener {
     void ArcPiece(const Arc& a, double t0, double t1, TDPoint p0, TDPoint p1, int depth)
     {
         const double r = std::max(a.rx, a.ry);
-        const double sag = r * (1 - std::cos((t1 - t0) / 2));
         const bool f0 = Finite(p0.X) && Finite(p0.Y), f1 = Finite(p1.X) && Finite(p1.Y);
+        if (f0 && f1) {
+            // First with a bound of the sag (1 - cos x <= x^2 / 2, and a few
+            // units of the last place for the cosine's rounding): a piece the
+            // view cannot see even so needs no cosine.
+            const double h = t1 - t0;
+            const double bound = r * (h * h * 0.1251 + 4.5e-16);
+            if (bound >= 0) {
+                Box b;
+                b.Add(p0.X, p0.Y);
+                b.Add(p1.X, p1.Y);
+                b.x0 -= bound, b.x1 += bound, b.y0 -= bound, b.y1 += bound;
+                if (!out.Sees(b)) return;
+            }
+        }
+        const double sag = r * (1 - std::cos((t1 - t0) / 2));
         if (!f0 || !f1) {
             // Beyond the largest double: such a point is far outside any view.
             // A piece with one such end is split (one half at a time keeps
@@ -431,12 +464,44 @@ void SetPen(QPainter& p, QColor c, double width)
     p.setPen(pen);
 }
 
+}  // namespace
+
+struct TextCache::Impl {
+    static constexpr std::size_t kMaxEntries = 1u << 16;
+    std::mutex mu;
+    QString fontKey;  // of the font the entries were made with
+    QHash<char32_t, double> advances;
+    QHash<QString, QPainterPath> runs;  // key: the whole text, then the run's first and end character
+
+    // (under mu) drops everything made with another font, or when full
+    void Check(const QFont& font)
+    {
+        const QString key = font.key();
+        if (key != fontKey || advances.size() + runs.size() > static_cast<qsizetype>(kMaxEntries)) {
+            advances.clear();
+            runs.clear();
+            fontKey = key;
+        }
+    }
+};
+
+TextCache::TextCache() : impl_(std::make_unique<Impl>()) {}
+TextCache::~TextCache() = default;
+void TextCache::Clear()
+{
+    std::lock_guard<std::mutex> l(impl_->mu);
+    impl_->advances.clear();
+    impl_->runs.clear();
+}
+
+namespace {
+
 // Draws `text` at the origin of the painter's transform. A text much taller
 // than the picture shows a few of its glyphs at most: only the characters
 // whose advance meets the picture (and two ems either side) are laid out, at
 // the place the whole run gives them, so that a drawing of many such texts
 // does not build the outlines of thousands of glyphs nobody sees.
-void DrawText(QPainter& p, const QString& text, QSize px, double hpx)
+void DrawText(QPainter& p, const QString& text, QSize px, double hpx, TextCache* cache)
 {
     if (!(hpx > 2.0 * std::max(px.width(), px.height())) || text.isRightToLeft()) {
         p.drawText(QPointF(0, 0), text);
@@ -453,11 +518,26 @@ void DrawText(QPainter& p, const QString& text, QSize px, double hpx)
     const QFontMetricsF fm(p.font());
     const double em = fm.height();
     if (seen.bottom() < -fm.ascent() - em || seen.top() > fm.descent() + em) return;  // above or below the line
+    TextCache::Impl* kept = cache ? &cache->Get() : nullptr;
+    std::unique_lock<std::mutex> lock;
+    if (kept) {
+        lock = std::unique_lock<std::mutex>(kept->mu);
+        kept->Check(p.font());
+    }
+    auto advance = [&](qsizetype i, qsizetype n) {
+        if (!kept) return fm.horizontalAdvance(text.mid(i, n));
+        const char32_t c = n == 2 ? QChar::surrogateToUcs4(text[i], text[i + 1]) : text[i].unicode();
+        const auto it = kept->advances.constFind(c);
+        if (it != kept->advances.constEnd()) return *it;
+        const double a = fm.horizontalAdvance(text.mid(i, n));
+        kept->advances.insert(c, a);
+        return a;
+    };
     qsizetype from = -1, to = text.size();
     double x = 0;
     for (qsizetype i = 0; i < text.size();) {
         const qsizetype n = text[i].isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
-        const double next = x + fm.horizontalAdvance(text.mid(i, n));
+        const double next = x + advance(i, n);
         if (from < 0 && next >= seen.left() - 2 * em) from = i;
         if (x > seen.right() + 2 * em) {
             to = i;
@@ -470,7 +550,35 @@ void DrawText(QPainter& p, const QString& text, QSize px, double hpx)
     // The outlines, cut to the picture before they are filled: the painter
     // would otherwise walk every scan line of glyphs a million pixels high.
     QPainterPath glyphs;
-    glyphs.addText(QPointF(from ? fm.horizontalAdvance(text.left(from)) : 0, 0), p.font(), text.mid(from, to - from));
+    const QString run = text.mid(from, to - from);
+    if (kept) {
+        // keyed by the whole text and the run's characters in it: its place
+        // is the one the whole text gives it
+        QString key = text;
+        key += QChar(0);
+        key += QString::number(from);
+        key += QChar(',');
+        key += QString::number(to);
+        const auto it = kept->runs.constFind(key);
+        // (a copy of its own: a path computes its bounds in its shared data)
+        if (it != kept->runs.constEnd()) {
+            glyphs.addPath(*it);
+            glyphs.setFillRule(it->fillRule());
+            lock.unlock();
+        } else {
+            lock.unlock();
+            glyphs.addText(QPointF(from ? fm.horizontalAdvance(text.left(from)) : 0, 0), p.font(), run);
+            QPainterPath keep;
+            keep.addPath(glyphs);
+            keep.setFillRule(glyphs.fillRule());
+            lock.lock();
+            kept->Check(p.font());
+            kept->runs.insert(key, keep);
+            lock.unlock();
+        }
+    } else {
+        glyphs.addText(QPointF(from ? fm.horizontalAdvance(text.left(from)) : 0, 0), p.font(), run);
+    }
     QPainterPath frame;
     frame.addRect(QRectF(-2, -2, px.width() + 4, px.height() + 4));
     const QPainterPath cut = p.transform().map(glyphs).intersected(frame);
@@ -570,7 +678,7 @@ struct PaintStream::Impl {
         p.rotate((yUp ? -angle : angle) * (180 / std::numbers::pi));
         const double k = std::min(hpx, 1e6) / kFontPx;
         p.scale(k, k);
-        DrawText(p, QString::fromStdString(SafeText(text)), px, hpx);
+        DrawText(p, QString::fromStdString(SafeText(text)), px, hpx, o.textCache);
         p.restore();
     }
 

@@ -30,6 +30,27 @@ class QPainter;
 
 namespace q6draw {
 
+// What a text far taller than the picture needs of its font, kept from one
+// picture to the next: the advance of each character and the outlines of the
+// runs of characters drawn. They depend on the text and the drawing font only,
+// not on the view or the drawing, so a window that draws the same texts again
+// and again lays each out once. The pictures are the same with or without it.
+// Any number of painters may share one. It holds at most a bounded number of
+// entries, and starts afresh when full.
+class TextCache {
+public:
+    TextCache();
+    ~TextCache();
+    TextCache(const TextCache&) = delete;
+    TextCache& operator=(const TextCache&) = delete;
+    void Clear();
+    struct Impl;
+    Impl& Get() { return *impl_; }
+
+private:
+    std::unique_ptr<Impl> impl_;
+};
+
 struct PaintOptions {
     bool antialias = true;
     double lineWidth = 1.0;      // hairline width in device pixels
@@ -41,6 +62,8 @@ struct PaintOptions {
     std::span<const std::uint32_t> only;
     // Checked between items; painting stops early when it becomes true.
     const std::atomic<bool>* cancel = nullptr;
+    // When given, the layouts of huge texts are taken from it and kept in it.
+    TextCache* textCache = nullptr;
     // When given, hears the fraction of the items painted now and then.
     std::function<void(double)> progress;
 };

@@ -226,31 +226,11 @@ std::vector<std::string> Assumptions::Describe() const
 
 // ---- boxes ------------------------------------------------------------------------
 
-void Box::Add(double x, double y)
-{
-    if (!Finite(x) || !Finite(y)) return;
-    if (empty) {
-        x0 = x1 = x;
-        y0 = y1 = y;
-        empty = false;
-        return;
-    }
-    x0 = std::min(x0, x);
-    x1 = std::max(x1, x);
-    y0 = std::min(y0, y);
-    y1 = std::max(y1, y);
-}
-
 void Box::Add(const Box& b)
 {
     if (b.empty) return;
     Add(b.x0, b.y0);
     Add(b.x1, b.y1);
-}
-
-bool Box::Intersects(const Box& b) const
-{
-    return !empty && !b.empty && x0 <= b.x1 && b.x0 <= x1 && y0 <= b.y1 && b.y0 <= y1;
 }
 
 // ---- arcs ---------------------------------------------------------------------------

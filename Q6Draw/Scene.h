@@ -10,6 +10,8 @@
 // approximated, with the reason.
 #pragma once
 
+#include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -113,9 +115,26 @@ struct Assumptions {
 struct Box {
     double x0 = 0, y0 = 0, x1 = 0, y1 = 0;
     bool empty = true;
-    void Add(double x, double y);
+    // (inline: the painter and the window's index test boxes by the million)
+    void Add(double x, double y)
+    {
+        if (!std::isfinite(x) || !std::isfinite(y)) return;
+        if (empty) {
+            x0 = x1 = x;
+            y0 = y1 = y;
+            empty = false;
+            return;
+        }
+        x0 = std::min(x0, x);
+        x1 = std::max(x1, x);
+        y0 = std::min(y0, y);
+        y1 = std::max(y1, y);
+    }
     void Add(const Box& b);
-    bool Intersects(const Box& b) const;
+    bool Intersects(const Box& b) const
+    {
+        return !empty && !b.empty && x0 <= b.x1 && b.x0 <= x1 && y0 <= b.y1 && b.y0 <= y1;
+    }
 };
 
 enum class PrimType : std::uint8_t {

@@ -90,9 +90,13 @@ void TDrawIndex::Build(const q6draw::Scene& s)
     extent_ = s.Extent();
     big_.clear();
     cellItems_.clear();
+    localItems_.clear();
+    localBox_.clear();
+    localSize_.clear();
     if (extent_.empty) {
         cols_ = rows_ = 0;
         cellStart_.assign(1, 0);
+        localStart_.assign(1, 0);
         return;
     }
     // About four items a cell, with cells as square as the extent allows.
@@ -114,6 +118,7 @@ void TDrawIndex::Build(const q6draw::Scene& s)
     // Two passes: count per cell, then fill.
     const std::size_t ncells = static_cast<std::size_t>(cols_) * static_cast<std::size_t>(rows_);
     cellStart_.assign(ncells + 1, 0);
+    localStart_.assign(ncells + 1, 0);
     auto each = [&](auto&& f) {
         for (std::size_t i = 0; i < boxes_.size(); ++i) {
             const Box& b = boxes_[i];
@@ -133,23 +138,50 @@ void TDrawIndex::Build(const q6draw::Scene& s)
             return;
         }
         firstCell_[i] = static_cast<std::uint32_t>(x0) | static_cast<std::uint32_t>(y0) << 16;
+        if (x0 == x1 && y0 == y1) {
+            ++localStart_[static_cast<std::size_t>(y0) * cols_ + x0 + 1];
+            return;
+        }
         for (int y = y0; y <= y1; ++y)
             for (int x = x0; x <= x1; ++x) ++cellStart_[static_cast<std::size_t>(y) * cols_ + x + 1];
     });
-    for (std::size_t c = 0; c < ncells; ++c) cellStart_[c + 1] += cellStart_[c];
+    for (std::size_t c = 0; c < ncells; ++c) {
+        cellStart_[c + 1] += cellStart_[c];
+        localStart_[c + 1] += localStart_[c];
+    }
     cellItems_.resize(cellStart_[ncells]);
+    localItems_.resize(localStart_[ncells]);
     std::vector<std::uint32_t> fill(cellStart_.begin(), cellStart_.end() - 1);
+    std::vector<std::uint32_t> fillLocal(localStart_.begin(), localStart_.end() - 1);
     each([&](std::size_t i, int x0, int y0, int x1, int y1) {
         if (x0 < 0) return;
+        if (x0 == x1 && y0 == y1) {
+            localItems_[fillLocal[static_cast<std::size_t>(y0) * cols_ + x0]++] = static_cast<std::uint32_t>(i);
+            return;
+        }
         for (int y = y0; y <= y1; ++y)
             for (int x = x0; x <= x1; ++x) cellItems_[fill[static_cast<std::size_t>(y) * cols_ + x]++] = static_cast<std::uint32_t>(i);
     });
+    fill = {};
+    fillLocal = {};
+    auto size = [&](std::uint32_t i) { return std::max(boxes_[i].x1 - boxes_[i].x0, boxes_[i].y1 - boxes_[i].y0); };
+    for (std::size_t c = 0; c < ncells; ++c)
+        std::stable_sort(localItems_.begin() + localStart_[c], localItems_.begin() + localStart_[c + 1],
+                         [&](std::uint32_t a, std::uint32_t b) { return size(a) > size(b); });
+    localBox_.resize(localItems_.size());
+    localSize_.resize(localItems_.size());
+    for (std::size_t k = 0; k < localItems_.size(); ++k) {
+        localBox_[k] = boxes_[localItems_[k]];
+        localSize_[k] = size(localItems_[k]);
+    }
 }
 
-void TDrawIndex::Query(const Box& b, double tiny, std::vector<std::uint32_t>& large, std::vector<std::uint32_t>& small) const
+void TDrawIndex::Query(const Box& b, double tiny, std::vector<std::uint32_t>& large, std::vector<std::uint32_t>& small,
+                       std::vector<std::pair<std::uint32_t, std::uint32_t>>* dots) const
 {
     large.clear();
     small.clear();
+    if (dots) dots->clear();
     if (b.empty || extent_.empty || !extent_.Intersects(b)) return;
     int x0, y0, x1, y1;
     CellRange(b, x0, y0, x1, y1);
@@ -158,9 +190,23 @@ void TDrawIndex::Query(const Box& b, double tiny, std::vector<std::uint32_t>& la
         if (!ib.Intersects(b)) return;
         (ib.x1 - ib.x0 < tiny && ib.y1 - ib.y0 < tiny ? small : large).push_back(i);
     };
+    bool local = false;  // whether items wholly in a cell were taken (out of file order)
     for (int y = y0; y <= y1; ++y) {
         const std::size_t row = static_cast<std::size_t>(y) * cols_;
-        for (int x = x0; x <= x1; ++x)
+        for (int x = x0; x <= x1; ++x) {
+            // the items wholly in this cell: those at least `tiny` one by
+            // one, then the rest, all smaller, in one run
+            const std::uint32_t end = localStart_[row + x + 1];
+            std::uint32_t j = localStart_[row + x];
+            local |= j != end;
+            for (; j < end && !(localSize_[j] < tiny); ++j)
+                if (localBox_[j].Intersects(b)) large.push_back(localItems_[j]);
+            if (dots) {
+                if (j != end) dots->emplace_back(j, end);
+            } else {
+                for (; j < end; ++j)
+                    if (localBox_[j].Intersects(b)) small.push_back(localItems_[j]);
+            }
             for (std::uint32_t k = cellStart_[row + x]; k < cellStart_[row + x + 1]; ++k) {
                 // An item over several cells is met in the first cell of
                 // the query it lies in: the later of its first cell and the
@@ -169,11 +215,13 @@ void TDrawIndex::Query(const Box& b, double tiny, std::vector<std::uint32_t>& la
                 const int fx = static_cast<int>(f & 0xFFFFu), fy = static_cast<int>(f >> 16);
                 if (x == std::max(x0, fx) && y == std::max(y0, fy)) take(i);
             }
+        }
     }
     for (std::uint32_t i : big_) take(i);
     // Cells list items in file order, but an item over several cells comes
-    // back out of it: the painter draws in file order.
-    if (y0 != y1 || x0 != x1 || !big_.empty()) {
+    // back out of it, and one wholly in a cell by size: the painter draws in
+    // file order.
+    if (y0 != y1 || x0 != x1 || !big_.empty() || local) {
         std::sort(large.begin(), large.end());
         std::sort(small.begin(), small.end());
     }

@@ -14,6 +14,9 @@
 #include <QWheelEvent>
 #include <algorithm>
 #include <charconv>
+#include <future>
+#include <span>
+#include <thread>
 #include <cmath>
 #include <string>
 
@@ -28,6 +31,9 @@ constexpr double kWheelStep = 1.25;  // zoom of one wheel notch
 constexpr double kPickPixels = 4;    // how far from a line a click still hits it
 constexpr double kMinScale = 1e-12, kMaxScale = 1e12;
 constexpr double kDotPixels = 3;  // an item smaller than this on both sides is one dot
+// With at least this many items to paint, a picture of one ink is painted by
+// two threads (fewer are not worth starting a thread for).
+constexpr std::size_t kSplitItems = 256;
 
 std::string Num(double v, int digits = 6)
 {
@@ -79,29 +85,76 @@ QImage DrawPart(const TDrawJob& job, QRect r, TDrawStats* stats, const std::atom
         b.Add(v.x0, v.y0);
         b.Add(v.x1, v.y1);
         std::vector<std::uint32_t> large, small;
-        // What is smaller than a pixel is one dot: the painter would spend
-        // its time on curves nobody can see at this zoom.
-        job.index->Query(b, kDotPixels / g.scale, large, small);
+        std::vector<std::pair<std::uint32_t, std::uint32_t>> runs;
         const auto items = job.scene->Items();
         const bool black = job.scene->Assumed().colour == q6draw::Assumptions::Colour::None;
-        for (std::uint32_t i : small) {
-            const Box& ib = job.index->BoxOf(i);
-            const QPointF c = g.ToPixel(TDPoint{(ib.x0 + ib.x1) / 2, (ib.y0 + ib.y1) / 2}) - QPointF(r.topLeft());
+        // What is smaller than a pixel is one dot: the painter would spend
+        // its time on curves nobody can see at this zoom. With one ink the
+        // order of the dots does not matter, and the index hands over those
+        // wholly in a cell in runs, kept together for this.
+        job.index->Query(b, kDotPixels / g.scale, large, small, black ? &runs : nullptr);
+        const QPointF origin(r.topLeft());
+        QRgb* const pixels = reinterpret_cast<QRgb*>(img.bits());
+        const qsizetype row = img.bytesPerLine() / 4;
+        auto dot = [&](const Box& ib, QRgb ink) {
+            const QPointF c = g.ToPixel(TDPoint{(ib.x0 + ib.x1) / 2, (ib.y0 + ib.y1) / 2}) - origin;
             const int x = static_cast<int>(std::floor(c.x())), y = static_cast<int>(std::floor(c.y()));
-            if (x < 0 || y < 0 || x >= px.width() || y >= px.height()) continue;
-            reinterpret_cast<QRgb*>(img.scanLine(y))[x] = black ? 0xFF000000u : (0xFF000000u | items[i].rgb);
-        }
+            if (x < 0 || y < 0 || x >= px.width() || y >= px.height()) return;
+            pixels[static_cast<qsizetype>(y) * row + x] = ink;
+        };
+        for (std::uint32_t i : small) dot(job.index->BoxOf(i), black ? 0xFF000000u : (0xFF000000u | items[i].rgb));
         st.dots = small.size();
+        for (const auto& [from, end] : runs)
+            for (std::uint32_t k = from; k < end; ++k) {
+                const Box& ib = job.index->LocalBox(k);
+                if (!ib.Intersects(b)) continue;
+                dot(ib, 0xFF000000u);
+                ++st.dots;
+            }
         if (job.selected >= 0 && large.empty()) large.push_back(static_cast<std::uint32_t>(job.selected));
-        if (!large.empty() && !(cancel && cancel->load(std::memory_order_relaxed))) {
-            QPainter p(&img);
+        auto cancelled = [&] { return cancel && cancel->load(std::memory_order_relaxed); };
+        auto paint = [&](QImage& into, std::span<const std::uint32_t> only, std::int64_t highlight) {
+            QPainter p(&into);
             q6draw::PaintOptions o;
-            o.only = large;
-            o.highlight = job.selected;
+            o.only = only;
+            o.highlight = highlight;
             o.cancel = cancel;
+            o.textCache = job.texts.get();
             // Without antialiasing: solid pixels straight into the image.
             o.antialias = false;
             q6draw::Paint(p, *job.scene, v, px, o);
+        };
+        const unsigned threads = job.threads ? job.threads : std::thread::hardware_concurrency();
+        if (large.empty() || cancelled()) {
+        } else if (!black || threads < 2 || large.size() < kSplitItems) {
+            paint(img, large, job.selected);
+        } else {
+            // Two painters, each with every other item on a white picture of
+            // its own. Without antialiasing and with one ink a pixel is paper
+            // or ink, and inked in the one picture when inked in either: the
+            // two merge by AND (white is all ones, the ink has fewer), and
+            // the order of the items does not change the picture. The
+            // highlight goes over the merged picture, as it goes last.
+            std::vector<std::uint32_t> half[2];
+            for (std::uint32_t i : large)
+                if (static_cast<std::int64_t>(i) != job.selected) half[half[0].size() > half[1].size()].push_back(i);
+            QImage other(px, QImage::Format_RGB32);
+            other.fill(Qt::white);
+            auto second = std::async(std::launch::async, [&] {
+                if (!half[1].empty()) paint(other, half[1], -1);
+            });
+            if (!half[0].empty()) paint(img, half[0], -1);
+            second.get();
+            const int n = px.width();
+            for (int y = 0; y < px.height(); ++y) {
+                auto* into = reinterpret_cast<QRgb*>(img.scanLine(y));
+                const auto* from = reinterpret_cast<const QRgb*>(other.constScanLine(y));
+                for (int x = 0; x < n; ++x) into[x] &= from[x];
+            }
+            if (job.selected >= 0 && !cancelled()) {
+                const std::uint32_t sel[] = {static_cast<std::uint32_t>(job.selected)};
+                paint(img, sel, job.selected);
+            }
         }
         st.painted = large.size();
     }
@@ -223,6 +276,7 @@ TDrawView::TDrawView(QWidget* parent) : QWidget(parent)
     setMinimumSize(120, 90);
     setCursor(Qt::CrossCursor);
     (void)q6draw::DrawingFontFamily();  // the font database, asked here before the drawing thread uses it
+    texts_ = std::make_shared<q6draw::TextCache>();
     thread_ = std::make_unique<TDrawThread>([this] {
         QMetaObject::invokeMethod(this, [this] { TakeResults(); }, Qt::QueuedConnection);
     });
@@ -237,6 +291,9 @@ void TDrawView::SetScene(std::shared_ptr<const q6draw::Scene> scene)
     auto index = std::make_shared<TDrawIndex>();
     if (scene_) index->Build(*scene_);
     index_ = std::move(index);
+    // (kept layouts stay right for any drawing; a new one starts afresh so
+    // that the old one's texts do not take the room)
+    texts_ = std::make_shared<q6draw::TextCache>();
     shown_ = QImage();  // nothing of the old drawing is moved into the new
     Fit();
 }
@@ -269,6 +326,7 @@ TDrawJob TDrawView::Job() const
     j.index = index_;
     j.geom = Geom();
     j.selected = selected_;
+    j.texts = texts_;
     return j;
 }
 

@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "Q6Draw/Paint.h"
 #include "Q6Draw/Scene.h"
 #include "Unit1/DrawIndex.h"
 
@@ -53,6 +54,10 @@ struct TDrawJob {
     std::shared_ptr<const TDrawIndex> index;
     TViewGeom geom;
     std::int64_t selected = -1;
+    // How many threads may paint it: 0 for as many as the machine has cores.
+    unsigned threads = 0;
+    // The layouts of huge texts kept between pictures (none: laid out anew).
+    std::shared_ptr<q6draw::TextCache> texts;
     QImage base;
     std::vector<QRect> strips;
 };
@@ -170,6 +175,7 @@ private:
 
     std::shared_ptr<const q6draw::Scene> scene_;
     std::shared_ptr<const TDrawIndex> index_;
+    std::shared_ptr<q6draw::TextCache> texts_;
     TDPoint centre_{0, 0};
     double scale_ = 1;     // pixels per drawing unit
     double fitScale_ = 1;  // the scale of the fit

@@ -206,6 +206,7 @@ TEST(Paint, ATextFarTallerThanThePictureShowsThePartTheWholeRunShows)
 {
     // ABCDEFGHIJ and 図面図面, from (0, 50) on kView's 200 x 200 pixels
     const std::string latin = "ABCDEFGHIJ", japanese = "\x90\x7D\x96\xCA\x90\x7D\x96\xCA";
+    const std::string longer = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
     struct Case {
         const char* what;
         std::string sjis;
@@ -220,7 +221,12 @@ TEST(Paint, ATextFarTallerThanThePictureShowsThePartTheWholeRunShows)
         {"Japanese, rotated", japanese, 2500, -0.3, View{3648, -399, 4048, 1}, true},
         {"beyond the end of the run", latin, 2000, 0, View{30000, 300, 30400, 700}, false},
         {"below the line", latin, 2000, 0, View{2300, -9000, 2700, -8600}, false},
+        {"on the fourth letter again, zoomed in", latin, 2000, 0, View{4100, 650, 4300, 850}, true},
+        // a long run: the letters laid out differ from view to view
+        {"far along a long run", longer, 2000, 0, View{20000, 550, 20400, 950}, true},
+        {"further along it", longer, 2000, 0, View{41000, 550, 41400, 950}, true},
     };
+    TextCache kept;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         const Scene s = Make(df::TextEx(0, 50, c.angle, c.height, c.sjis));
@@ -241,10 +247,15 @@ TEST(Paint, ATextFarTallerThanThePictureShowsThePartTheWholeRunShows)
             p.translate(k * (0 - c.view.x0), 200 - k * (50 - c.view.y0));
             p.rotate(-c.angle * 180 / kPi);
             p.scale(k * c.height / 64, k * c.height / 64);
-            p.drawText(QPointF(0, 0), QString::fromStdString(SafeText(c.sjis == latin ? latin : "\xE5\x9B\xB3\xE9\x9D\xA2\xE5\x9B\xB3\xE9\x9D\xA2")));
+            p.drawText(QPointF(0, 0), QString::fromStdString(SafeText(c.sjis != japanese ? c.sjis : "\xE5\x9B\xB3\xE9\x9D\xA2\xE5\x9B\xB3\xE9\x9D\xA2")));
         }
         EXPECT_GE(px::InkIoU(got, want, 1), 0.97) << px::InkCount(got) << " against " << px::InkCount(want);
         EXPECT_EQ(px::InkCount(want) > 2000, c.inked) << px::InkCount(want);
+        // Layouts kept between pictures, first made and then taken from
+        // the cache (which holds the earlier cases' runs too): the same pixels.
+        PaintOptions o;
+        o.textCache = &kept;
+        for (int round = 0; round < 2; ++round) EXPECT_TRUE(RenderImage(s, c.view, kSize, o) == got) << round;
     }
 }
 

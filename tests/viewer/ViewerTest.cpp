@@ -1193,6 +1193,129 @@ private slots:
         }
     }
 
+    // With many items in view, a picture of one ink is painted by two threads
+    // and merged: pixel for pixel the picture one painter makes, with lines,
+    // arcs, curves, texts and the highlight over everything, in the whole
+    // picture and in a part of it. A selected item out of view adds nothing.
+    void twoPaintersMakeThePictureOfOne()
+    {
+        tb::Buf e;
+        auto add = [&](const tb::Buf& b) { e.insert(e.end(), b.begin(), b.end()); };
+        for (int i = 0; i < 400; ++i) {
+            const double x = (i * 37) % 300, y = (i * 53) % 200;
+            switch (i % 5) {
+            case 0: add(df::Line(x, y, 300 - x, 200 - y + i % 7)); break;
+            case 1: add(df::Circle(x, y, 3 + i % 40, 0, 0)); break;
+            case 2: add(df::Bezier({{x, y}, {x + 40, y - 30}, {x - 20, y + 60}, {x + 10, y + 5}})); break;
+            case 3: add(df::TextEx(x, y, 0.1 * (i % 9), 4 + i % 11, "ABC\x82\xa0")); break;
+            default: add(df::Polyline({{x, y}, {x + 5000, y + 3}, {x - 7, y - 4000}})); break;  // far beyond the view
+            }
+        }
+        add(df::Line(5000, 5000, 5001, 5001));  // out of every view below
+        TQ6Data d;
+        const tb::Buf bytes = tb::Cat({tb::Title("many"), e});
+        QVERIFY(d.MemIn(tb::Span(bytes)));
+        const auto scene = std::make_shared<const q6draw::Scene>(q6draw::Scene::Build(d));
+        auto index = std::make_shared<TDrawIndex>();
+        index->Build(*scene);
+        struct Case {
+            const char* what;
+            double scale;
+            std::int64_t selected;
+            QRect part;  // empty: the whole picture
+        };
+        const Case cases[] = {
+            {"fit", 1.2, -1, {}},
+            {"fit, a circle selected", 1.2, 41, {}},
+            {"zoomed, a text selected", 2, 203, {}},
+            {"a part, as after a pan", 1.2, 52, QRect(0, 0, 190, 240)},
+            {"selected out of view", 1.2, 400, {}},
+        };
+        for (const Case& c : cases) {
+            TDrawJob job;
+            job.scene = scene;
+            job.index = index;
+            job.geom.centre = TDPoint{150, 100};
+            job.geom.scale = c.scale;
+            job.geom.size = QSize(360, 240);
+            job.selected = c.selected;
+            const QRect r = c.part.isEmpty() ? QRect(QPoint(0, 0), job.geom.size) : c.part;
+            job.threads = 1;
+            TDrawStats one;
+            const QImage single = DrawPart(job, r, &one);
+            job.threads = 2;
+            TDrawStats two;
+            const QImage split = DrawPart(job, r, &two);
+            QVERIFY2(one.painted >= 256, qPrintable(QString("%1: %2 painted").arg(c.what).arg(one.painted)));  // enough to be split
+            QCOMPARE(two.painted, one.painted);
+            QVERIFY2(px::InkCount(single) > 500, c.what);
+            QVERIFY2(split == single, c.what);
+        }
+    }
+
+    // What is smaller than a pixel at the view's zoom is its one pixel, at
+    // the place of its middle; the index hands those wholly in one cell over
+    // in runs, and a query with runs finds the same items as one without.
+    void itemsSmallerThanAPixelAreTheirPixel()
+    {
+        tb::Buf e;
+        auto add = [&](const tb::Buf& b) { e.insert(e.end(), b.begin(), b.end()); };
+        std::vector<TDPoint> tinies;
+        for (int j = 0; j < 30; ++j)
+            for (int i = 0; i < 40; ++i) {
+                const double x = 10 * i + 3.3, y = 10 * j + 7.6;
+                add(df::Line(x - 0.02, y - 0.01, x + 0.02, y + 0.01));
+                tinies.push_back(TDPoint{x, y});
+            }
+        for (int i = 0; i < 30; ++i) add(df::Circle(13 * i + 5, 9 * i + 4, 0.4 + i * 0.3, 0, 0));
+        for (int i = 0; i < 12; ++i) add(df::Line(0, 25 * i, 400, 300 - 25 * i));
+        TQ6Data d;
+        const tb::Buf bytes = tb::Cat({tb::Title("dots"), e});
+        QVERIFY(d.MemIn(tb::Span(bytes)));
+        const auto scene = std::make_shared<const q6draw::Scene>(q6draw::Scene::Build(d));
+        auto index = std::make_shared<TDrawIndex>();
+        index->Build(*scene);
+
+        TDrawJob job;
+        job.scene = scene;
+        job.index = index;
+        job.geom.centre = TDPoint{200, 150};
+        job.geom.scale = 1.5;  // the short lines a tenth of a pixel, the circles from 1 to 14 pixels
+        job.geom.size = QSize(640, 480);
+        TDrawStats st;
+        const QImage img = DrawPart(job, QRect(QPoint(0, 0), job.geom.size), &st);
+        QCOMPARE(st.dots, tinies.size() + 2);  // with the two smallest circles
+        for (const TDPoint& t : tinies) {
+            const QPointF at = job.geom.ToPixel(t);
+            QVERIFY2(px::Inked(img.pixel(static_cast<int>(std::floor(at.x())), static_cast<int>(std::floor(at.y())))),
+                     qPrintable(QString("%1,%2").arg(t.X).arg(t.Y)));
+        }
+
+        const q6draw::Box boxes[] = {
+            [] { q6draw::Box b; b.Add(-10, -10); b.Add(500, 400); return b; }(),
+            [] { q6draw::Box b; b.Add(51, 33); b.Add(52, 34); return b; }(),
+            [] { q6draw::Box b; b.Add(120.5, 0); b.Add(190, 310); return b; }(),
+            [] { q6draw::Box b; b.Add(300, 200); b.Add(300, 200); return b; }(),
+        };
+        for (const q6draw::Box& b : boxes)
+            for (const double tiny : {0.0, 0.05, 1.0, 3.0, 20.0, 1e9}) {
+                std::vector<std::uint32_t> large, small, large2, small2;
+                std::vector<std::pair<std::uint32_t, std::uint32_t>> runs;
+                index->Query(b, tiny, large, small);
+                index->Query(b, tiny, large2, small2, &runs);
+                QCOMPARE(large2, large);
+                QVERIFY(std::is_sorted(large.begin(), large.end()) && std::is_sorted(small.begin(), small.end()));
+                for (const auto& [from, end] : runs)
+                    for (std::uint32_t k = from; k < end; ++k) {
+                        const q6draw::Box& lb = index->LocalBox(k);
+                        QVERIFY(std::max(lb.x1 - lb.x0, lb.y1 - lb.y0) < tiny);  // every item of a run is small
+                        if (lb.Intersects(b)) small2.push_back(index->LocalItem(k));
+                    }
+                std::sort(small2.begin(), small2.end());
+                QCOMPARE(small2, small);
+            }
+    }
+
     // Right after a zoom the window shows its kept picture scaled, at once;
     // the drawing thread's exact picture follows through the event loop.
     void zoomShowsTheKeptPictureScaledThenTheExactOne()
