@@ -56,34 +56,39 @@ public:
     // the table cannot tell and nothing was appended.
     bool Append(std::string& out, const std::uint8_t* p, std::size_t n)
     {
-        const std::size_t at = out.size();
+        // At most 6 bytes of UTF-8 a byte: a character of one byte, or U+FFFD.
+        constexpr std::size_t kShort = 256;
+        char local[6 * kShort];
+        std::string heap;
+        char* const start = n <= kShort ? local : (heap.resize(6 * n), heap.data());
+        char* dst = start;
         std::size_t i = 0;
         while (i < n) {
             const Entry& e = single_[p[i]];
             if (e.kind == Kind::Char) {
-                out.append(e.utf8, e.len);
+                dst = Put(dst, e);
                 ++i;
                 continue;
             }
-            if (e.kind == Kind::Unknown) break;
+            if (e.kind == Kind::Unknown) return false;
             // A byte that iconv does not convert alone: with the next one it may
             // make a character. Last, or refused with the next, it is replaced,
             // and the next byte starts afresh.
             if (i + 1 < n) {
                 const Entry& d = Pair(p[i], p[i + 1]);
                 if (d.kind == Kind::Char) {
-                    out.append(d.utf8, d.len);
+                    dst = Put(dst, d);
                     i += 2;
                     continue;
                 }
-                if (d.kind != Kind::Refused) break;
+                if (d.kind != Kind::Refused) return false;
             }
-            out += kReplacement;
+            std::memcpy(dst, kReplacement, 3);
+            dst += 3;
             ++i;
         }
-        if (i == n) return true;
-        out.resize(at);
-        return false;
+        out.append(start, static_cast<std::size_t>(dst - start));
+        return true;
     }
 
 private:
@@ -93,6 +98,11 @@ private:
         std::uint8_t len = 0;
         char utf8[6] = {};
     };
+    static char* Put(char* dst, const Entry& e)
+    {
+        std::memcpy(dst, e.utf8, sizeof e.utf8);  // the whole entry: a fixed-size copy
+        return dst + e.len;
+    }
 
     // iconv's answer for exactly these bytes: Char when it converted all of
     // them, Refused when it refused the first, First when the one byte given
