@@ -527,7 +527,7 @@ bool WalkChunks(LoadInput& in, LoadPass pass, std::uint64_t next, bool& result, 
         const std::uint64_t at = next;
         next = at + 8 + static_cast<std::uint64_t>(len);
         const Step step = visit(at, id, ver, len);
-        Tell(in.obs, pass, at, id, ver, len, step.what, size, step.stop || next >= size, result);
+        if (in.obs) Tell(in.obs, pass, at, id, ver, len, step.what, size, step.stop || next >= size, result);
         if (step.stop) break;
     }
     return result;
