@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <memory>
 #include <stdexcept>
 
 namespace {
@@ -38,6 +39,132 @@ iconv_t Encoder()
 {
     thread_local Converter c("CP932", "UTF-8");
     return c.get();
+}
+
+constexpr const char* kReplacement = "\xEF\xBF\xBD";  // U+FFFD, for a sequence that code page 932 lacks
+
+// Code page 932 decoded through a table of iconv's own answers: every single
+// byte, and every two-byte sequence that starts with a byte iconv does not
+// convert alone, is converted by iconv once, the first time a text holds it, and the
+// answer is kept. A text then costs a lookup a character instead of a call
+// into iconv. The answers are only kept when they are of the two plain kinds
+// (a character for all the bytes given, or a refusal of the first byte);
+// anything else sends the text to iconv itself.
+class Cp932Table {
+public:
+    // Appends the decoded bytes [p, p+n) (no zero byte among them); false when
+    // the table cannot tell and nothing was appended.
+    bool Append(std::string& out, const std::uint8_t* p, std::size_t n)
+    {
+        // At most 6 bytes of UTF-8 a byte: a character of one byte, or U+FFFD.
+        constexpr std::size_t kShort = 256;
+        char local[6 * kShort];
+        std::string heap;
+        char* const start = n <= kShort ? local : (heap.resize(6 * n), heap.data());
+        char* dst = start;
+        std::size_t i = 0;
+        while (i < n) {
+            const Entry& e = single_[p[i]];
+            if (e.kind == Kind::Char) {
+                dst = Put(dst, e);
+                ++i;
+                continue;
+            }
+            if (e.kind == Kind::Unknown) return false;
+            // A byte that iconv does not convert alone: with the next one it may
+            // make a character. Last, or refused with the next, it is replaced,
+            // and the next byte starts afresh.
+            if (i + 1 < n) {
+                const Entry& d = Pair(p[i], p[i + 1]);
+                if (d.kind == Kind::Char) {
+                    dst = Put(dst, d);
+                    i += 2;
+                    continue;
+                }
+                if (d.kind != Kind::Refused) return false;
+            }
+            std::memcpy(dst, kReplacement, 3);
+            dst += 3;
+            ++i;
+        }
+        out.append(start, static_cast<std::size_t>(dst - start));
+        return true;
+    }
+
+private:
+    enum class Kind : std::uint8_t { Unknown, Char, Refused, First };
+    struct Entry {
+        Kind kind = Kind::Unknown;
+        std::uint8_t len = 0;
+        char utf8[6] = {};
+    };
+    static char* Put(char* dst, const Entry& e)
+    {
+        std::memcpy(dst, e.utf8, sizeof e.utf8);  // the whole entry: a fixed-size copy
+        return dst + e.len;
+    }
+
+    // iconv's answer for exactly these bytes: Char when it converted all of
+    // them, Refused when it refused the first, First when the one byte given
+    // is only the start of a character, Unknown otherwise.
+    static Entry Ask(const std::uint8_t* bytes, std::size_t n)
+    {
+        iconv_t cd = Decoder();
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        char in[2] = {};
+        std::memcpy(in, bytes, n);
+        char* src = in;
+        std::size_t left = n;
+        char buf[16];
+        char* dst = buf;
+        std::size_t room = sizeof buf;
+        const std::size_t r = iconv(cd, &src, &left, &dst, &room);
+        const int err = errno;
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        const auto made = static_cast<std::size_t>(dst - buf);
+        Entry e;
+        if (r != static_cast<std::size_t>(-1) && left == 0 && made > 0 && made <= sizeof e.utf8) {
+            e.kind = Kind::Char;
+            e.len = static_cast<std::uint8_t>(made);
+            std::memcpy(e.utf8, buf, made);
+        } else if (r == static_cast<std::size_t>(-1) && left == n && made == 0) {
+            if (err == EILSEQ) e.kind = Kind::Refused;
+            else if (err == EINVAL && n == 1) e.kind = Kind::First;
+        }
+        return e;
+    }
+
+    const Entry& Pair(std::uint8_t first, std::uint8_t second)
+    {
+        auto& row = pairs_[first];
+        if (!row) {
+            row = std::make_unique<Entry[]>(256);
+            for (unsigned b = 0; b < 256; ++b) {
+                const std::uint8_t two[2] = {first, static_cast<std::uint8_t>(b)};
+                row[b] = Ask(two, 2);
+            }
+        }
+        return row[second];
+    }
+
+public:
+    Cp932Table()
+    {
+        for (unsigned b = 0; b < 256; ++b) {
+            const auto byte = static_cast<std::uint8_t>(b);
+            single_[b] = Ask(&byte, 1);
+        }
+    }
+
+private:
+    Entry single_[256];
+    std::unique_ptr<Entry[]> pairs_[256];
+};
+
+Cp932Table& DecodeTable()
+{
+    thread_local Cp932Table t;
+    return t;
 }
 
 bool AllAscii(const unsigned char* p, std::size_t n)
@@ -110,8 +237,9 @@ void AppendFromAnsi(std::string& out, const std::uint8_t* bytes, std::size_t n)
         out.append(reinterpret_cast<const char*>(bytes), n);
         return;
     }
+    if (DecodeTable().Append(out, bytes, n)) return;
     Convert(Decoder(), out, reinterpret_cast<const char*>(bytes), n, [](std::string& o, const unsigned char*, std::size_t) {
-        o += "\xEF\xBF\xBD";  // U+FFFD
+        o += kReplacement;
         return std::size_t{1};
     });
 }

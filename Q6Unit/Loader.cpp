@@ -2,6 +2,7 @@
 // of every chunk kind, and the load from a file or from memory.
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <new>
 #include <type_traits>
 #include <vector>
@@ -42,6 +43,36 @@ bool RunsPastEnd(std::uint64_t offset, std::int32_t length, std::uint64_t size)
 {
     return length >= 0 && offset + 8 + static_cast<std::uint64_t>(length) > size;
 }
+
+// Walks the points stored from a byte on, so that a list is made straight
+// from the bytes without first being filled with zeros.
+struct PointAt {
+    using iterator_category = std::forward_iterator_tag;
+    using value_type = TDPoint;
+    using difference_type = std::ptrdiff_t;
+    using pointer = const TDPoint*;
+    using reference = TDPoint;
+    const std::uint8_t* p = nullptr;
+    TDPoint operator*() const
+    {
+        TDPoint t;
+        std::memcpy(&t, p, sizeof t);
+        return t;
+    }
+    PointAt& operator++()
+    {
+        p += sizeof(TDPoint);
+        return *this;
+    }
+    PointAt operator++(int)
+    {
+        PointAt old = *this;
+        ++*this;
+        return old;
+    }
+    difference_type operator-(const PointAt& o) const { return (p - o.p) / static_cast<difference_type>(sizeof(TDPoint)); }
+    bool operator==(const PointAt&) const = default;
+};
 
 // Reads one payload. `limited`: the reader takes at most the declared length
 // (its record is bounded by the chunk); otherwise it reads its fields
@@ -121,6 +152,12 @@ public:
         if (!ok_) return;
         if (cnt < 1) cnt = 1;
         const std::size_t bytes = 16u * static_cast<std::size_t>(cnt);
+        if (bytes <= static_cast<std::size_t>(end_ - cur_)) {  // the whole list in memory, inside the payload
+            pos.assign(PointAt{cur_}, PointAt{cur_ + bytes});
+            cur_ += bytes;
+            pos_ += static_cast<std::int64_t>(bytes);
+            return;
+        }
         if (!Affordable(bytes)) return;
         // The list is held in full, read or not: its part beyond the chunk is
         // charged whole, also where the end of the file leaves it unread.
@@ -514,7 +551,7 @@ bool WalkChunks(LoadInput& in, LoadPass pass, std::uint64_t next, bool& result, 
         const std::uint64_t at = next;
         next = at + 8 + static_cast<std::uint64_t>(len);
         const Step step = visit(at, id, ver, len);
-        Tell(in.obs, pass, at, id, ver, len, step.what, size, step.stop || next >= size, result);
+        if (in.obs) Tell(in.obs, pass, at, id, ver, len, step.what, size, step.stop || next >= size, result);
         if (step.stop) break;
     }
     return result;

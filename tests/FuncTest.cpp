@@ -1,7 +1,10 @@
 // Text and number helpers.
 #include <gtest/gtest.h>
 
+#include <iconv.h>
+
 #include <bit>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -278,6 +281,62 @@ TEST(AnsiBytesToStr, ADecodedFieldNeverEncodesLonger)
             const std::uint8_t three[] = {'x', static_cast<std::uint8_t>(a), static_cast<std::uint8_t>(b)};
             ASSERT_LE(AnsiLen(AnsiBytesToStr(three)), 3) << a << " " << b;
         }
+    }
+}
+
+// The decoding that a field gets from iconv called on the whole field: a
+// sequence that iconv refuses or leaves incomplete becomes U+FFFD, and the
+// byte after its first starts afresh.
+std::string DecodeByIconv(const std::vector<std::uint8_t>& bytes)
+{
+    iconv_t cd = iconv_open("UTF-8", "CP932");
+    EXPECT_NE(cd, reinterpret_cast<iconv_t>(-1));
+    std::string out;
+    std::size_t i = 0;
+    std::size_t n = bytes.size();
+    for (std::size_t k = 0; k < n; ++k)
+        if (bytes[k] == 0) n = k;
+    while (i < n) {
+        char* src = const_cast<char*>(reinterpret_cast<const char*>(bytes.data() + i));
+        std::size_t left = n - i;
+        char buf[4096];
+        char* dst = buf;
+        std::size_t room = sizeof buf;
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        const std::size_t r = iconv(cd, &src, &left, &dst, &room);
+        out.append(buf, static_cast<std::size_t>(dst - buf));
+        i = n - left;
+        if (r == static_cast<std::size_t>(-1)) {
+            EXPECT_NE(errno, E2BIG);
+            out += "\xEF\xBF\xBD";
+            ++i;
+        }
+    }
+    iconv_close(cd);
+    return out;
+}
+
+// Every byte, every pair, each pair behind a byte that may start a pair, and
+// random runs of bytes drawn mostly from the upper half decode as iconv
+// decodes them.
+TEST(AnsiBytesToStr, DecodesAsIconvDoes)
+{
+    std::vector<std::uint8_t> v;
+    for (int a = 1; a < 256; ++a) {
+        v = {static_cast<std::uint8_t>(a)};
+        ASSERT_EQ(AnsiBytesToStr(v), DecodeByIconv(v)) << a;
+        for (int b = 0; b < 256; ++b) {
+            v = {static_cast<std::uint8_t>(a), static_cast<std::uint8_t>(b)};
+            ASSERT_EQ(AnsiBytesToStr(v), DecodeByIconv(v)) << a << " " << b;
+            v = {0x81, static_cast<std::uint8_t>(a), static_cast<std::uint8_t>(b)};
+            ASSERT_EQ(AnsiBytesToStr(v), DecodeByIconv(v)) << a << " " << b;
+        }
+    }
+    std::mt19937 rng(17);
+    for (int round = 0; round < 20000; ++round) {
+        v.resize(1 + rng() % 40);
+        for (auto& c : v) c = static_cast<std::uint8_t>(rng() % 4 ? 0x80 + rng() % 128 : 1 + rng() % 127);
+        ASSERT_EQ(AnsiBytesToStr(v), DecodeByIconv(v)) << round;
     }
 }
 
