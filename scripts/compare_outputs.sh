@@ -43,15 +43,9 @@ new=$work/q6tool-new
 
 inputs=$work/inputs
 rm -rf "$inputs"
-mkdir -p "$inputs/random"
-cp samples/*.q6 "$inputs/"
-for f in fuzz/regressions/*/*; do
-  case $f in *.md) ;; *) cp "$f" "$inputs/regression-$(basename "$(dirname "$f")")-$(basename "$f")" ;; esac
-done
-"$build/bin/make_drawing" "$inputs/typical.q6" 3 --typical --seed 5 >/dev/null
-"$build/bin/make_drawing" "$inputs/mix.q6" 3 --seed 6 >/dev/null
+. scripts/compare_inputs.sh
+compare_inputs "$inputs" "$build" "$count" 17
 "$build/bin/make_drawing" "$inputs/fixed.q6" 1 --fixed --seed 7 >/dev/null
-"$build/bin/make_random_docs" "$inputs/random" "$count" --seed 17 >/dev/null
 
 # One drawing (or, with a .json name, one JSON input of build), in a folder
 # of its own: each q6tool command runs in $dir/old and $dir/new, and its

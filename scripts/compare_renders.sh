@@ -12,14 +12,9 @@ build=${BUILD:-build}
 new=$build/bin/q6tool
 work=${WORK:-/tmp/q6-compare-render}
 rm -rf "$work"
-mkdir -p "$work/in/random" "$work/old" "$work/new"
-cp samples/*.q6 "$work/in/"
-for f in fuzz/regressions/*/*; do
-  case $f in *.md) ;; *) cp "$f" "$work/in/regression-$(basename "$(dirname "$f")")-$(basename "$f")" ;; esac
-done
-"$build/bin/make_drawing" "$work/in/typical.q6" 3 --typical --seed 5 >/dev/null
-"$build/bin/make_drawing" "$work/in/mix.q6" 3 --seed 6 >/dev/null
-"$build/bin/make_random_docs" "$work/in/random" "$count" --seed 23 >/dev/null
+mkdir -p "$work/old" "$work/new"
+. scripts/compare_inputs.sh
+compare_inputs "$work/in" "$build" "$count" 23
 export QT_QPA_PLATFORM=offscreen
 files=0 differ=0
 for f in "$work"/in/*.q6 "$work"/in/random/* "$work"/in/regression-*; do
