@@ -187,6 +187,22 @@ private:
 // few megabytes at most, large enough that handing it over costs nothing.
 constexpr std::size_t kBatch = 8192;
 
+// A sink that interprets each entity into `stream` and calls `full` with each
+// full batch (its result goes on or ends the load); a lack of memory sets
+// `noMemory` and ends the load.
+EntitySink Interpreting(q6draw::SceneStream& stream, bool& noMemory, const std::function<bool()>& full)
+{
+    return [&stream, &noMemory, &full](const TQ6EntNo& en, const void* record) {
+        try {
+            stream.Add(en, record);
+        } catch (const std::bad_alloc&) {
+            noMemory = true;
+            return false;
+        }
+        return stream.BatchSize() < kBatch || full();
+    };
+}
+
 // The drawing pass: reads the file again and hands its entities, interpreted
 // in batches, to `draw` in file order. The file must give the entities that
 // the first pass counted, with the same summary; otherwise (the file changed
@@ -230,16 +246,8 @@ private:
         TQ6Data doc;
         q6draw::SceneStream stream(doc, assume);
         bool handed = true;
-        const EntitySink sink = [&](const TQ6EntNo& en, const void* record) {
-            try {
-                stream.Add(en, record);
-            } catch (const std::bad_alloc&) {
-                noMemory = true;
-                return false;
-            }
-            if (stream.BatchSize() < kBatch) return true;
-            return handed = hand(stream);
-        };
+        const std::function<bool()> full = [&] { return handed = hand(stream); };
+        const EntitySink sink = Interpreting(stream, noMemory, full);
         const bool loaded = doc.FileIn(file, sink);
         if (!handed) return false;
         if (loaded && stream.BatchSize() && !hand(stream)) return false;
@@ -420,16 +428,11 @@ int RenderCommand(const std::vector<std::string>& args)
     bool noMemory = false;
     TQ6Data head;
     q6draw::SceneStream counted(head, assume);
-    const EntitySink count = [&](const TQ6EntNo& en, const void* record) {
-        try {
-            counted.Add(en, record);
-        } catch (const std::bad_alloc&) {
-            noMemory = true;
-            return false;
-        }
-        if (counted.BatchSize() >= kBatch) counted.Clear();
+    const std::function<bool()> clear = [&] {
+        counted.Clear();
         return true;
     };
+    const EntitySink count = Interpreting(counted, noMemory, clear);
     progress.Step("loading");
     if (!OpenOrExplain(head, files[0], count)) {
         progress.Done();
