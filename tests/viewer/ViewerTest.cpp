@@ -1155,8 +1155,14 @@ private slots:
             const tb::Buf l = df::Line(0, y, 400, y);
             e.insert(e.end(), l.begin(), l.end());
         }
+        return SceneOf("grid", e);
+    }
+
+    // The scene of a drawing of a title and `entities`; null when it does not load.
+    static std::shared_ptr<const q6draw::Scene> SceneOf(const char* title, const tb::Buf& entities)
+    {
         TQ6Data d;
-        const tb::Buf bytes = tb::Cat({tb::Title("grid"), e});
+        const tb::Buf bytes = tb::Cat({tb::Title(title), entities});
         if (!d.MemIn(tb::Span(bytes))) return nullptr;
         return std::make_shared<const q6draw::Scene>(q6draw::Scene::Build(d));
     }
@@ -1212,10 +1218,8 @@ private slots:
             }
         }
         add(df::Line(5000, 5000, 5001, 5001));  // out of every view below
-        TQ6Data d;
-        const tb::Buf bytes = tb::Cat({tb::Title("many"), e});
-        QVERIFY(d.MemIn(tb::Span(bytes)));
-        const auto scene = std::make_shared<const q6draw::Scene>(q6draw::Scene::Build(d));
+        const auto scene = SceneOf("many", e);
+        QVERIFY(scene);
         auto index = std::make_shared<TDrawIndex>();
         index->Build(*scene);
         struct Case {
@@ -1269,10 +1273,8 @@ private slots:
             }
         for (int i = 0; i < 30; ++i) add(df::Circle(13 * i + 5, 9 * i + 4, 0.4 + i * 0.3, 0, 0));
         for (int i = 0; i < 12; ++i) add(df::Line(0, 25 * i, 400, 300 - 25 * i));
-        TQ6Data d;
-        const tb::Buf bytes = tb::Cat({tb::Title("dots"), e});
-        QVERIFY(d.MemIn(tb::Span(bytes)));
-        const auto scene = std::make_shared<const q6draw::Scene>(q6draw::Scene::Build(d));
+        const auto scene = SceneOf("dots", e);
+        QVERIFY(scene);
         auto index = std::make_shared<TDrawIndex>();
         index->Build(*scene);
 
