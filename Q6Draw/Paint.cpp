@@ -812,29 +812,7 @@ PaintStats Paint(QPainter& p, const Scene& s, const View& view, QSize px, const 
             d.PaintItem(s, items[i], inkOf(items[i]), o.lineWidth);
         }
     } else {
-        // The chosen items lie anywhere in the scene's arrays: each would wait
-        // for memory three times in a row (its item, its primitives, its
-        // points). They are asked for ahead, each step once the one before
-        // it has had time to arrive, so that the waits overlap.
-        constexpr std::size_t kItemAhead = 24, kPrimAhead = 16, kPointsAhead = 8;
-        const std::size_t n = o.only.size();
-        auto item = [&](std::size_t j) -> const Item* {
-            const std::uint32_t i = o.only[j];
-            return i < items.size() ? &items[i] : nullptr;
-        };
-        for (std::size_t j = 0; j < n; ++j) {
-            if (j + kItemAhead < n)
-                if (const Item* it = item(j + kItemAhead)) __builtin_prefetch(it);
-            if (j + kPrimAhead < n)
-                if (const Item* it = item(j + kPrimAhead); it && it->primCount) __builtin_prefetch(s.Prims(*it).data());
-            if (j + kPointsAhead < n)
-                if (const Item* it = item(j + kPointsAhead); it && it->primCount) {
-                    const auto pts = s.Points(s.Prims(*it).front());
-                    if (!pts.empty()) {
-                        __builtin_prefetch(pts.data());
-                        __builtin_prefetch(reinterpret_cast<const char*>(pts.data()) + 64);
-                    }
-                }
+        for (std::size_t j = 0; j < o.only.size(); ++j) {
             if ((j & 1023) == 0 && d.Cancelled()) break;
             if ((j & 0xFFFF) == 0 && o.progress) o.progress(static_cast<double>(j) / static_cast<double>(o.only.size()));
             const std::uint32_t i = o.only[j];
