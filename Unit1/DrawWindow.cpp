@@ -253,7 +253,7 @@ void TDrawThread::Loop()
             std::lock_guard<std::mutex> l(mu_);
             running_ = false;
             if (!cancel_ && !stop_) {
-                result_ = Result{job.generation, job.geom, std::move(img), st};
+                result_ = Result{job.generation, job.geom, job.selected, std::move(img), st};
                 ready_ = true;
                 delivered = true;
                 lastDone_ = std::max(lastDone_, job.generation);
@@ -415,6 +415,9 @@ void TDrawView::TakeResults()
     TDrawThread::Result r;
     if (!thread_->Take(r)) return;
     last_ = r.stats;
+    // A picture drawn before the selection changed is not of use even of
+    // this view (the job of the change is on its way).
+    if (r.selected != selected_) return;
     if (r.generation == generation_ || r.geom == Geom()) {
         shown_ = std::move(r.image);
         shownGeom_ = r.geom;

@@ -76,6 +76,7 @@ public:
     struct Result {
         std::uint64_t generation = 0;
         TViewGeom geom;
+        std::int64_t selected = -1;  // the highlighted item it was drawn with
         QImage image;
         TDrawStats stats;
     };

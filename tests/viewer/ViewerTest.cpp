@@ -2,6 +2,7 @@
 // names, the message box keeps its texts, and the memo is read back.
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
@@ -1344,6 +1345,71 @@ private slots:
         QVERIFY2(agree > 0.9 * (34 * 47), qPrintable(QString::number(agree)));
         QTRY_VERIFY_WITH_TIMEOUT(v.Exact(), 10000);
         QVERIFY(px::InkIoU(v.Shown(), v.Render()) >= 0.99);
+    }
+
+    // Zoom, pan and selection steps made while the drawing thread still
+    // draws an earlier one (every other step comes a third of a redraw after
+    // the one before; the others wait for the exact picture): whatever
+    // the window calls exact is the picture of the view and the selection of
+    // that moment, never one of an earlier step, and once the thread is done
+    // it shows the picture of the last step.
+    void stepsDuringARedrawEndOnTheLastPicture()
+    {
+        // The grid, and round it many large circles that meet every view's
+        // box but none of its pixels, so that each redraw takes a while.
+        tb::Buf e;
+        auto add = [&](const tb::Buf& b) { e.insert(e.end(), b.begin(), b.end()); };
+        for (int x = 0; x <= 400; x += 4) add(df::Line(x, 0, x, 300));
+        for (int y = 0; y <= 300; y += 4) add(df::Line(0, y, 400, y));
+        const std::int64_t vertical = 40, horizontal = 101 + 30;  // x = 160, y = 120
+        for (int i = 0; i < 60000; ++i) add(df::Circle(200, 150, 1e6 + i, 0, 0));
+        const auto scene = SceneOf("busy", e);
+        QVERIFY(scene);
+        TDrawView v;
+        v.resize(320, 240);
+        v.SetScene(scene);
+        // the grid in the middle, its lines 6.4 pixels apart: a stale picture misses every one
+        v.ZoomAt(v.ToPixel(TDPoint{200, 150}), 1.6 / v.Scale());
+        (void)Exact(&v);
+        QElapsedTimer t;
+        t.start();
+        (void)v.Render();
+        const int third = std::max<int>(1, static_cast<int>(t.elapsed() / 3));
+        // (each selection comes while the picture of the step before it, of
+        // the same view, is being drawn without it)
+        const std::function<void()> steps[] = {
+            [&] { v.ZoomAt(QPointF(100, 80), 1.25); },
+            [&] { v.Select(vertical, false); },
+            [&] { v.PanBy(QPointF(3, 0)); },       // whole pixels: strips
+            [&] { v.PanBy(QPointF(2.5, -1.5)); },  // not whole pixels: all anew
+            [&] { v.PanBy(QPointF(0, -5)); },
+            [&] { v.Select(horizontal, false); },
+            [&] { v.ZoomAt(QPointF(250, 200), 0.8); },
+            [&] { v.PanBy(QPointF(-7, 4)); },
+            [&] { v.PanBy(QPointF(4, 3)); },
+            [&] { v.Select(-1, false); },
+        };
+        int checked = 0;
+        for (int round = 0; round < 2; ++round)
+            for (std::size_t i = 0; i < std::size(steps); ++i) {
+                steps[i]();
+                if (i % 2) QTRY_VERIFY_WITH_TIMEOUT(v.Exact(), 20000);
+                else QTest::qWait(third);
+                if (!v.Exact()) continue;
+                ++checked;
+                QVERIFY2(v.Shown() == v.Render(), qPrintable(QString("after step %1 of round %2").arg(i).arg(round)));
+            }
+        QTRY_VERIFY_WITH_TIMEOUT(v.Exact(), 20000);
+        QCOMPARE(v.Selected(), std::int64_t{-1});
+        QVERIFY(v.Shown() == v.Render());
+        QVERIFY(px::InkCount(v.Shown()) > 5000);
+        // the same steps straight after one another, the last a zoom
+        for (const auto& step : steps) step();
+        v.ZoomAt(QPointF(160, 120), 1.5);
+        QVERIFY(!v.Exact());
+        QTRY_VERIFY_WITH_TIMEOUT(v.Exact(), 20000);
+        QVERIFY(v.Shown() == v.Render());
+        qInfo("redraw %d ms; %d of %zu steps found exact", 3 * third, checked, 2 * std::size(steps));
     }
 
     // The assumptions have a line of their own under the drawing, all of
