@@ -61,6 +61,13 @@ void AppendFloat(std::string& out, double value);
 // room (more than the text takes); returns the end of the text.
 inline constexpr std::size_t kFloatTextRoom = 48;
 char* WriteFloat(char* out, double value);
+// The shortest text that reads back to `value`, exactly the bytes that
+// std::to_chars(first, last, value) writes (fixed form when it is not longer
+// than the scientific one, "inf", "nan", "-0"), written at `out`, which must
+// have kShortestRoom bytes of room (more than the text takes); returns the
+// end of the text.
+inline constexpr std::size_t kShortestRoom = 32;
+char* ShortestChars(char* out, double value);
 // Appends the code page 932 bytes of `text` (all of it, NUL characters included).
 void AppendAnsi(std::string& out, std::string_view text);
 // Appends the UTF-8 text of code page 932 bytes, stopping at the first zero byte.

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -372,6 +373,24 @@ int main(int argc, char** argv)
         sink.clear();
         for (double v : shortValues) AppendFloat(sink, v);
     });
+    // The shortest round-trip text: the standard library's and ours, on the
+    // same values (written into one buffer, as the writers do).
+    std::vector<char> chars(values.size() * kShortestRoom);
+    std::size_t charsSum = 0;
+    const auto shortest = [&](const std::vector<double>& from, bool ours) {
+        return Best(runs, [&] {
+            char* p = chars.data();
+            if (ours) {
+                for (double v : from) p = ShortestChars(p, v);
+            } else {
+                for (double v : from) p = std::to_chars(p, p + kShortestRoom, v).ptr;
+            }
+            charsSum += static_cast<std::size_t>(p - chars.data());
+        });
+    };
+    const double tStdChars = shortest(values, false), tStdCharsShort = shortest(shortValues, false);
+    const double tOurChars = shortest(values, true), tOurCharsShort = shortest(shortValues, true);
+    chars = std::vector<char>();
     sink = std::string();
 
     // Whole processes: q6tool as a user runs it, next to dd of the same file.
@@ -447,6 +466,12 @@ int main(int argc, char** argv)
     }
     std::printf("%-37s %9.1f ns/value (full precision), %.1f ns/value (three decimals)\n", "FloatStr",
                 tFloat / static_cast<double>(values.size()) * 1e9, tFloatShort / static_cast<double>(shortValues.size()) * 1e9);
+    const auto perValue = [&](double t) { return t / static_cast<double>(values.size()) * 1e9; };
+    std::printf("%-37s %9.1f ns/value (full precision), %.1f ns/value (three decimals)\n", "std::to_chars (shortest)",
+                perValue(tStdChars), perValue(tStdCharsShort));
+    std::printf("%-37s %9.1f ns/value (full precision), %.1f ns/value (three decimals); %.1fx, %.1fx faster%s\n",
+                "ShortestChars", perValue(tOurChars), perValue(tOurCharsShort), tStdChars / tOurChars,
+                tStdCharsShort / tOurCharsShort, charsSum > 0 ? "" : " (no output)");
     std::printf("lines/s         report into a string %.2f M, q6tool report %.2f M\n", static_cast<double>(lines) / tReport / 1e6,
                 tToolReport > 0 ? static_cast<double>(lines) / tToolReport / 1e6 : 0.0);
     std::printf("ratios          load/raw read %.2f, FileOut/raw write %.2f", tRead / tLoad, tWrite / tSave);

@@ -10,6 +10,8 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <charconv>
 #include <cinttypes>
 #include <cmath>
 #include <cstdint>
@@ -444,11 +446,35 @@ inline std::string CheckFixedField(std::string_view text, std::int32_t n, bool d
 // encoding what was decoded and decoding again gives the same text, but for
 // the replacement characters, which come back as "?"; fixed fields hold a
 // prefix of the text's bytes that ends on a character boundary.
+// ShortestChars against std::to_chars: an empty text when they agree, and
+// what each wrote when they do not. The end of the room is filled first, so
+// that a text longer than the room is caught.
+inline std::string CheckShortestChars(double v)
+{
+    char ours[kShortestRoom + 8], theirs[64];
+    std::memset(ours, 0x7F, sizeof ours);
+    char* end = ShortestChars(ours, v);
+    const auto ref = std::to_chars(theirs, theirs + sizeof theirs, v);
+    const std::string_view got(ours, static_cast<std::size_t>(end - ours));
+    const std::string_view want(theirs, static_cast<std::size_t>(ref.ptr - theirs));
+    bool overrun = false;
+    for (std::size_t i = kShortestRoom; i < sizeof ours; ++i) overrun = overrun || ours[i] != 0x7F;
+    if (got == want && got.size() < kShortestRoom && !overrun) return {};
+    std::uint64_t bits;
+    std::memcpy(&bits, &v, 8);
+    char msg[200];
+    std::snprintf(msg, sizeof msg, "ShortestChars(0x%016" PRIx64 ") gives \"%.*s\"%s, std::to_chars \"%.*s\"", bits,
+                  static_cast<int>(std::min<std::size_t>(got.size(), 64)), got.data(), overrun ? " past its room" : "",
+                  static_cast<int>(want.size()), want.data());
+    return msg;
+}
+
 inline std::string CheckTextAndNumbers(std::span<const std::uint8_t> bytes)
 {
     if (bytes.size() < 9) return {};
     double v;
     std::memcpy(&v, bytes.data(), 8);
+    if (std::string e = CheckShortestChars(v); !e.empty()) return e;
     const std::string got = FloatStr(v);
     if (got != RefFloatStr(v)) {
         std::uint64_t bits;

@@ -1,4 +1,4 @@
-// FloatStr against its reference; code page 932 texts and fixed fields.
+// FloatStr against its reference, ShortestChars against std::to_chars; code page 932 texts and fixed fields.
 #include "fuzz/FuzzChecks.h"
 #include "fuzz/FuzzMain.h"
 

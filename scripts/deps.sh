@@ -10,6 +10,7 @@ PACKAGES=(
   googletest libgtest-dev      # the unit tests
   nlohmann-json3-dev           # q6tool json, build and schema
   libsimdjson-dev              # build: the quick reader of JSON in the export's own form
+  libfmt-dev                   # the shortest text of a double (Func_/Shortest.cpp: Dragonbox's digits)
   libjemalloc-dev              # the programs' allocator (huge pages for large drawings)
   qt6-base-dev libgl-dev       # the viewer, the painter and the thumbnailer (Qt 6 Gui needs OpenGL's headers)
   libpng-dev zlib1g-dev        # the painter's PNG writer

@@ -175,6 +175,57 @@ TEST(FloatStr, AgreesWithTheReferenceOnHardValues)
     }
 }
 
+// ShortestChars writes what std::to_chars writes, on a large seeded sample:
+// random bit patterns (subnormals, NaNs with their sign, infinities among
+// them), short decimals such as drawings hold, whole numbers up to and past
+// 2^53 (where the fixed form takes the exact digits, not the shortest ones
+// followed by zeros), powers of ten and of two with their neighbours, the
+// places where the fixed form stops being the shorter one, and the limits.
+TEST(ShortestChars, WritesWhatToCharsWrites)
+{
+    std::vector<double> values = {0.0, -0.0, 12.5, 0.1, 1234.5678, 0.3, 2.0 / 3.0, 1e21, 1e22, 123456789012345680000.0,
+                                  std::numeric_limits<double>::min(), std::numeric_limits<double>::max(),
+                                  std::numeric_limits<double>::denorm_min(), std::numeric_limits<double>::epsilon(),
+                                  std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN(),
+                                  std::bit_cast<double>(0xFFF8000000000001u), 9007199254740992.0, 9007199254740993.0};
+    auto withNeighbours = [&values](double v) {
+        double lo = v, hi = v;
+        values.push_back(v);
+        for (int i = 0; i < 2; ++i) {
+            lo = std::nextafter(lo, 0.0);
+            hi = std::nextafter(hi, INFINITY);
+            values.push_back(lo);
+            values.push_back(hi);
+        }
+    };
+    for (int p = -323; p <= 308; ++p) withNeighbours(std::strtod(("1e" + std::to_string(p)).c_str(), nullptr));
+    for (int p = -1074; p <= 1023; ++p) withNeighbours(std::ldexp(1.0, p));
+    std::mt19937_64 rng(20261211);
+    // Where fixed and scientific take the same length or differ by one:
+    // d digits times 10^k, for every d and k around the switch.
+    for (int digits = 1; digits <= 17; ++digits)
+        for (int k = -25; k <= 8; ++k)
+            for (int i = 0; i < 20; ++i) {
+                const std::uint64_t lo = digits == 1 ? 1 : static_cast<std::uint64_t>(std::pow(10.0, digits - 1));
+                const std::uint64_t n = lo + rng() % (9 * lo);
+                char text[48];
+                std::snprintf(text, sizeof text, "%llue%d", static_cast<unsigned long long>(n), k);
+                values.push_back(std::strtod(text, nullptr));
+            }
+    for (int i = 0; i < 300000; ++i) {
+        values.push_back(std::bit_cast<double>(rng()));
+        values.push_back(std::bit_cast<double>(rng() & 0x800FFFFFFFFFFFFFu));  // subnormals
+        values.push_back(static_cast<double>(static_cast<std::int64_t>(rng() % 2000000000) - 1000000000) /
+                         std::pow(10.0, static_cast<double>(rng() % 7)));                       // few decimals
+        values.push_back(static_cast<double>(rng() >> (rng() % 64)));                           // whole numbers
+        values.push_back(std::ldexp(static_cast<double>(rng() >> 11), static_cast<int>(rng() % 40) + 10));  // large whole
+    }
+    for (double v : values) {
+        ASSERT_EQ(fuzzcheck::CheckShortestChars(v), "");
+        ASSERT_EQ(fuzzcheck::CheckShortestChars(-v), "");
+    }
+}
+
 TEST(IntStr, Table)
 {
     EXPECT_EQ(IntStr(-5), "-5");
