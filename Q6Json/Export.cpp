@@ -72,7 +72,12 @@ public:
                 return;
             }
         }
-        p_ = std::to_chars(p_, p_ + 40, x).ptr;
+        if constexpr (std::is_floating_point_v<T>) {
+            static_assert(kShortestRoom <= 40);
+            p_ = ShortestChars(p_, x);
+        } else {
+            p_ = std::to_chars(p_, p_ + 40, x).ptr;
+        }
     }
     void Scale(const char* name, const double& x) { Num(name, x); }
     void Text(const char* name, const std::string& s, std::int32_t) { Str(name, s); }
