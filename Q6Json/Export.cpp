@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <charconv>
 #include <cmath>
@@ -36,34 +37,47 @@ using q6layout::Nested;
 // put one member or item on each line so that two exports diff line by line.
 class JsonWriter {
 public:
-    explicit JsonWriter(std::string& out) : out_(out) {}
+    // Appends to `out` (whose size grows ahead of the text; Finish() cuts it
+    // to the text).
+    explicit JsonWriter(std::string& out) : out_(out) { Rebase(out_.size()); }
+
+    // The text so far stands in `out`, at its size.
+    void Finish() { out_.resize(Used()); }
+    // Writes again from the start of `out`, keeping its size.
+    void Restart() { Rebase(0); }
 
     template <class T>
     void Num(const char* name, const T& x)
     {
         Key(name);
-        char buf[40];
+        Room(40);
         if constexpr (std::is_floating_point_v<T>) {
             static_assert(sizeof(T) == 8);
             if (std::isnan(x)) {
-                static constexpr char kHex[] = "0123456789abcdef";
                 const auto bits = std::bit_cast<std::uint64_t>(x);
-                out_ += "\"nan:0x";
-                for (int s = 60; s >= 0; s -= 4) out_ += kHex[(bits >> s) & 15];
-                out_ += '"';
+                Put("\"nan:0x", 7);
+                for (int s = 56; s >= 0; s -= 8) PutHexByte(static_cast<std::uint8_t>(bits >> s));
+                *p_++ = '"';
                 return;
             }
             if (std::isinf(x)) {
-                out_ += x < 0 ? "\"-inf\"" : "\"inf\"";
+                if (x < 0)
+                    Put("\"-inf\"", 6);
+                else
+                    Put("\"inf\"", 5);
                 return;
             }
             if (x == 0 && std::signbit(x)) {  // "-0" would read back as the integer 0
-                out_ += "-0.0";
+                Put("-0.0", 4);
                 return;
             }
         }
-        const auto r = std::to_chars(buf, buf + sizeof buf, x);
-        out_.append(buf, r.ptr);
+        if constexpr (std::is_floating_point_v<T>) {
+            static_assert(kShortestRoom <= 40);
+            p_ = ShortestChars(p_, x);
+        } else {
+            p_ = std::to_chars(p_, p_ + 40, x).ptr;
+        }
     }
     void Scale(const char* name, const double& x) { Num(name, x); }
     void Text(const char* name, const std::string& s, std::int32_t) { Str(name, s); }
@@ -119,19 +133,23 @@ public:
         // other text goes through the JSON library's escaping.
         const bool plain = std::all_of(s.begin(), s.end(), [](char c) { return c >= 0x20 && c < 0x7F && c != '"' && c != '\\'; });
         if (plain) {
-            out_ += '"';
-            out_ += s;
-            out_ += '"';
+            Room(s.size() + 2);
+            *p_++ = '"';
+            Put(s.data(), s.size());
+            *p_++ = '"';
             return;
         }
-        out_ += json(s).dump(-1, ' ', false, json::error_handler_t::replace);
+        const std::string e = json(s).dump(-1, ' ', false, json::error_handler_t::replace);
+        Room(e.size());
+        Put(e.data(), e.size());
     }
     // The document's own braces.
     void BeginDocument() { Open('{', true); }
     void EndDocument()
     {
         Close('}');
-        out_ += '\n';
+        Room(1);
+        *p_++ = '\n';
     }
     template <class F>
     void EntityList(F&& f)
@@ -143,6 +161,8 @@ public:
         inEntities_ = false;
         Close(']');
     }
+    // The bytes written since the last Restart (or since the start).
+    std::size_t Used() const { return static_cast<std::size_t>(p_ - out_.data()); }
 
 private:
     struct Frame {
@@ -150,6 +170,34 @@ private:
         bool breaks;
     };
 
+    // Room for n more bytes.
+    void Room(std::size_t n)
+    {
+        if (static_cast<std::size_t>(end_ - p_) < n) [[unlikely]]
+            Grow(n);
+    }
+    [[gnu::noinline]] void Grow(std::size_t n)
+    {
+        const std::size_t used = Used();
+        out_.resize(std::max(2 * out_.size(), used + n + (1u << 16)));
+        Rebase(used);
+    }
+    void Rebase(std::size_t used)
+    {
+        if (out_.size() < used + (1u << 16)) out_.resize(used + (1u << 16));
+        p_ = out_.data() + used;
+        end_ = out_.data() + out_.size();
+    }
+    void Put(const char* s, std::size_t n)
+    {
+        std::memcpy(p_, s, n);
+        p_ += n;
+    }
+    void PutHexByte(std::uint8_t b)
+    {
+        std::memcpy(p_, kHexPairs[b].data(), 2);
+        p_ += 2;
+    }
     bool Breaks(const char* name) const
     {
         if (inEntities_ || !name) return false;
@@ -160,26 +208,30 @@ private:
     }
     void Key(const char* name)
     {
+        const std::size_t n = name ? std::strlen(name) : 0;
+        Room(n + 8 + 2 * static_cast<std::size_t>(level_));
         if (!frames_.empty()) {
             Frame& f = frames_.back();
-            if (!f.first) out_ += ',';
+            if (!f.first) *p_++ = ',';
             if (f.breaks) {
-                out_ += '\n';
-                out_.append(2 * static_cast<std::size_t>(level_), ' ');
+                *p_++ = '\n';
+                std::memset(p_, ' ', 2 * static_cast<std::size_t>(level_));
+                p_ += 2 * static_cast<std::size_t>(level_);
             } else if (!f.first) {
-                out_ += ' ';
+                *p_++ = ' ';
             }
             f.first = false;
         }
         if (name) {
-            out_ += '"';
-            out_ += name;
-            out_ += "\": ";
+            *p_++ = '"';
+            Put(name, n);
+            Put("\": ", 3);
         }
     }
     void Open(char c, bool breaks)
     {
-        out_ += c;
+        Room(1);
+        *p_++ = c;
         frames_.push_back({true, breaks});
         if (breaks) ++level_;
     }
@@ -187,31 +239,39 @@ private:
     {
         const Frame f = frames_.back();
         frames_.pop_back();
+        Room(2 + 2 * static_cast<std::size_t>(level_));
         if (f.breaks) {
             --level_;
             if (!f.first) {
-                out_ += '\n';
-                out_.append(2 * static_cast<std::size_t>(level_), ' ');
+                *p_++ = '\n';
+                std::memset(p_, ' ', 2 * static_cast<std::size_t>(level_));
+                p_ += 2 * static_cast<std::size_t>(level_);
             }
         }
-        out_ += c;
+        *p_++ = c;
     }
     // n bytes from p, then zero bytes up to `total`.
     void Hex(const std::uint8_t* p, std::size_t n, std::size_t total)
     {
-        static constexpr char kHex[] = "0123456789abcdef";
-        const std::size_t at = out_.size();
-        out_.resize(at + 2 * total + 2, '0');
-        char* o = out_.data() + at;
-        *o++ = '"';
-        for (std::size_t i = 0; i < n; ++i) {
-            *o++ = kHex[p[i] >> 4];
-            *o++ = kHex[p[i] & 15];
-        }
-        out_.back() = '"';
+        Room(2 * total + 2);
+        *p_++ = '"';
+        for (std::size_t i = 0; i < n; ++i) PutHexByte(p[i]);
+        std::memset(p_, '0', 2 * (total - n));
+        p_ += 2 * (total - n);
+        *p_++ = '"';
     }
 
+    // The two hexadecimal digits of each byte.
+    static constexpr auto kHexPairs = [] {
+        std::array<std::array<char, 2>, 256> t{};
+        constexpr char kHex[] = "0123456789abcdef";
+        for (std::size_t b = 0; b < 256; ++b) t[b] = {kHex[b >> 4], kHex[b & 15]};
+        return t;
+    }();
+
     std::string& out_;
+    char* p_ = nullptr;
+    char* end_ = nullptr;
     std::vector<Frame> frames_;
     int level_ = 0;
     bool inEntities_ = false;
@@ -234,11 +294,13 @@ bool WriteEntity(JsonWriter& w, const char* kind, std::int32_t INo, const TDynAr
 
 }  // namespace
 
-bool ExportJson(const TQ6Data& d, const JsonSink& sink)
+namespace {
+
+// Writes the document into `out`; `flush`, when given, takes the text each
+// time it passes 4 MiB, and writing starts again at the start of `out`.
+bool Export(const TQ6Data& d, std::string& out, const JsonSink* flush)
 {
     try {
-        std::string out;
-        out.reserve(1u << 20);
         JsonWriter w(out);
         w.BeginDocument();
         w.Num("format", kJsonFormat);
@@ -256,25 +318,33 @@ bool ExportJson(const TQ6Data& d, const JsonSink& sink)
 #undef Q6_EXPORT_CASE
                 default: break;  // no kind has this number: the writer saves nothing for it either
                 }
-                if (ok && out.size() >= (4u << 20)) {
-                    ok = sink(out);
-                    out.clear();
+                if (ok && flush && w.Used() >= (4u << 20)) {
+                    ok = (*flush)(std::string_view(out.data(), w.Used()));
+                    w.Restart();
                 }
             }
         });
         if (!ok) return false;
         w.EndDocument();
-        return sink(out);
+        w.Finish();
+        return !flush || (*flush)(out);
     } catch (const std::bad_alloc&) {
         return false;
     }
 }
 
+}  // namespace
+
+bool ExportJson(const TQ6Data& d, const JsonSink& sink)
+{
+    std::string out;
+    return Export(d, out, &sink);
+}
+
 bool ExportJson(const TQ6Data& d, std::string& out)
 {
     out.clear();
-    return ExportJson(d, [&](std::string_view s) {
-        out += s;
-        return true;
-    });
+    const bool ok = Export(d, out, nullptr);
+    if (!ok) out.clear();
+    return ok;
 }

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "Func_/Func_.h"
+#include "Q6Json/FastImport.h"
 #include "Q6Json/Shared.h"
 #include "Q6Unit/Kinds.h"
 #include "Q6Unit/Layout.h"
@@ -625,6 +626,14 @@ std::string ParseErrorAt(std::string_view text, std::size_t at, const std::strin
 }  // namespace
 
 bool ImportJson(std::string_view text, TQ6Data& d, std::string& error, std::vector<std::string>* warnings)
+{
+    error.clear();
+    if (warnings) warnings->clear();
+    if (q6json::ImportExportForm(text, d)) return true;
+    return q6json::ImportJsonChecked(text, d, error, warnings);
+}
+
+bool q6json::ImportJsonChecked(std::string_view text, TQ6Data& d, std::string& error, std::vector<std::string>* warnings)
 {
     d.DataFree();
     error.clear();

@@ -23,11 +23,13 @@
 #include <vector>
 
 #include <nlohmann/json.hpp>
+#include <simdjson.h>
 
 #include "Func_/Func_.h"
 #include "Q6Unit/DynArray.h"
 #include "Q6Unit/Q6Data.h"
 #include "Unit1/Report.h"
+#include "Q6Json/FastImport.h"
 #include "Q6Json/Json.h"
 
 #include "bench/Timing.h"
@@ -327,6 +329,25 @@ int main(int argc, char** argv)
         std::string error;
         imported = ImportJson(json, back, error) && imported;
     });
+    bool checkedIn = true;
+    const double tJsonChecked = Best(runs, [&] {
+        TQ6Data back;
+        std::string error;
+        checkedIn = q6json::ImportJsonChecked(json, back, error) && checkedIn;
+    });
+    bool fastIn = true;
+    const double tJsonFast = Best(runs, [&] {
+        TQ6Data back;
+        fastIn = q6json::ImportExportForm(json, back) && fastIn;
+    });
+    // simdjson's own pass over the whole text (stage 1, every token), the
+    // bound of the quick reader.
+    bool simdParsed = true;
+    const double tSimdParse = Best(runs, [&] {
+        simdjson::dom::parser p;
+        simdjson::dom::element e;
+        simdParsed = p.parse(json.data(), json.size(), true).get(e) == simdjson::SUCCESS && simdParsed;
+    });
     bool parsed = true;
     const double tJsonParse = Best(runs, [&] {
         NullSax sax;
@@ -428,7 +449,11 @@ int main(int argc, char** argv)
     else missing("q6tool save IN OUT (process)", tToolSave);
     row("JSON export into a string", tJsonOut, jsonMb, exported ? "MB/s of JSON" : "FAILED");
     row("JSON import from a string", tJsonIn, jsonMb, imported ? "MB/s of JSON" : "FAILED");
-    row("JSON parse alone (nlohmann SAX)", tJsonParse, jsonMb, parsed ? "MB/s of JSON: the bound of the import" : "FAILED");
+    row("JSON import, quick reader alone", tJsonFast, jsonMb, fastIn ? "MB/s of JSON" : "FAILED (declined)");
+    row("JSON import, checking reader alone", tJsonChecked, jsonMb, checkedIn ? "MB/s of JSON" : "FAILED");
+    row("JSON parse alone (simdjson DOM)", tSimdParse, jsonMb,
+        simdParsed ? "MB/s of JSON: the bound of the quick reader" : "FAILED");
+    row("JSON parse alone (nlohmann SAX)", tJsonParse, jsonMb, parsed ? "MB/s of JSON: the bound of the checking reader" : "FAILED");
     if (tToolJson > 0) row("q6tool json FILE /dev/null (process)", tToolJson, jsonMb, cpuNote("MB/s of JSON", toolJson).c_str());
     else missing("q6tool json FILE /dev/null (process)", tToolJson);
     double openMs = 0, fillMs = 0;

@@ -30,6 +30,7 @@
 #include "Q6Unit/Walk.h"
 #include "Unit1/Flows.h"
 #include "Unit1/Report.h"
+#include "Q6Json/FastImport.h"
 #include "Q6Json/Json.h"
 
 namespace fuzzcheck {
@@ -273,12 +274,32 @@ inline std::string CompareSaves(const std::string& first, const std::string& sec
     return "the second save differs from the first at byte " + std::to_string(k);
 }
 
+// The import's quick reader takes only what the checking reader reads to the
+// same document without a warning; whatever it declines, the checking reader
+// decides alone.
+inline std::string CompareJsonReaders(std::string_view text)
+{
+    TQ6Data fast;
+    if (!q6json::ImportExportForm(text, fast)) return {};
+    TQ6Data checked;
+    std::string error;
+    std::vector<std::string> warnings;
+    if (!q6json::ImportJsonChecked(text, checked, error, &warnings))
+        return "the quick JSON reader takes what the checking one refuses: " + error;
+    if (!warnings.empty()) return "the quick JSON reader takes what the checking one warns about: " + warnings[0];
+    std::string a, b;
+    if (!fast.MemOut(a) || !checked.MemOut(b)) return "a document built from JSON cannot be saved";
+    if (std::string e = CompareSaves(b, a); !e.empty()) return "the quick and the checking JSON reader differ: " + e;
+    return {};
+}
+
 // A loaded document, exported as JSON and built again, saves the bytes that
 // `saved` (its own save) holds: build(json(load(x))) = save(load(x)).
 inline std::string CheckJsonSavesTheSame(const TQ6Data& loaded, const std::string& saved)
 {
     std::string j;
     if (!ExportJson(loaded, j)) return "a loaded document cannot be exported as JSON";
+    if (std::string e = CompareJsonReaders(j); !e.empty()) return e;
     TQ6Data built;
     std::string error;
     if (!ImportJson(j, built, error)) return "build refuses the JSON of a loaded document: " + error;
@@ -331,6 +352,7 @@ inline bool NamesAPlace(const std::string& error)
 inline std::string CheckBuildJson(std::span<const std::uint8_t> bytes)
 {
     const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    if (std::string e = CompareJsonReaders(text); !e.empty()) return e;
     TQ6Data built;
     std::string error;
     std::vector<std::string> warnings;

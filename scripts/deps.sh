@@ -9,6 +9,7 @@ PACKAGES=(
   pkg-config                   # Qt 6's CMake files find some of their own dependencies with it
   googletest libgtest-dev      # the unit tests
   nlohmann-json3-dev           # q6tool json, build and schema
+  libsimdjson-dev              # build: the quick reader of JSON in the export's own form
   libfmt-dev                   # the shortest text of a double (Func_/Shortest.cpp: Dragonbox's digits)
   libjemalloc-dev              # the programs' allocator (huge pages for large drawings)
   qt6-base-dev libgl-dev       # the viewer, the painter and the thumbnailer (Qt 6 Gui needs OpenGL's headers)

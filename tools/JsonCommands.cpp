@@ -19,6 +19,14 @@ bool ReadWhole(const std::string& fn, std::string& text)
     std::FILE* f = std::fopen(fn.c_str(), "rb");
     if (!f) return false;
     text.clear();
+    // A regular file in one read of its size, into a string of that size:
+    // one copy of the text, however long; then whatever follows (what a pipe
+    // gives, or what a file gained meanwhile).
+    struct stat st {};
+    if (::fstat(::fileno(f), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+        text.resize(static_cast<std::size_t>(st.st_size));
+        text.resize(std::fread(text.data(), 1, text.size(), f));
+    }
     char buf[1 << 16];
     std::size_t n;
     while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, n);
