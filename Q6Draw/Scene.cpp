@@ -7,6 +7,7 @@
 #include <numbers>
 #include <utility>
 
+#include "Func_/Func_.h"
 #include "Q6Unit/Q6Data.h"
 
 namespace q6draw {
@@ -20,9 +21,8 @@ bool Finite(const TDPoint& p) { return std::isfinite(p.X) && std::isfinite(p.Y);
 
 std::string Shortest(double v)
 {
-    char buf[32];
-    const auto r = std::to_chars(buf, buf + sizeof buf, v);
-    return std::string(buf, r.ptr);
+    char buf[kShortestRoom];
+    return std::string(buf, ShortestChars(buf, v));
 }
 
 bool ParseDouble(std::string_view s, double& v)

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,6 +22,23 @@ bool WriteSvg(const Scene& s, const View& v, int w, int h, const std::vector<std
               const std::function<bool(std::string_view)>& sink,
               const std::function<void(double)>& progress = {});
 
+// Text that the SVG writer makes through raw pointers: Room(n) gives n
+// writable bytes after what is there, Done(end) keeps what was written.
+class SvgText {
+public:
+    char* Room(std::size_t n) { return cap_ - n_ >= n ? data_.get() + n_ : Grow(n); }
+    void Done(char* end) { n_ = static_cast<std::size_t>(end - data_.get()); }
+    void Append(std::string_view s);
+    std::string_view View() const { return {data_.get(), n_}; }
+    std::size_t Size() const { return n_; }
+    void Clear() { n_ = 0; }
+
+private:
+    char* Grow(std::size_t n);
+    std::unique_ptr<char[]> data_;
+    std::size_t n_ = 0, cap_ = 0;
+};
+
 // The same SVG written in parts, for a drawing interpreted in batches: the
 // head (size, view, <desc>), the items of each batch in turn, and the tail.
 // Every part returns false as soon as the sink does.
@@ -34,19 +52,19 @@ public:
     // The items of s formatted into `out` (appended), for Formatted() later.
     // It touches nothing else of the writer, so that one other thread may
     // format a batch while this one writes others.
-    void Format(const Scene& s, std::string& out);
+    void Format(const Scene& s, SvgText& out);
     // Writes items that Format made, after what was written before.
     bool Formatted(std::string_view svg);
 
 private:
     bool Flush(bool force);
-    bool Put(const Scene& s, std::string& out, bool flushing, const std::function<void(double)>& progress);
+    bool Put(const Scene& s, SvgText& out, bool flushing, const std::function<void(double)>& progress);
     Assumptions a_;
     View v_;
     int w_, h_;
     double scale_;
     std::function<bool(std::string_view)> sink_;
-    std::string out_;
+    SvgText out_;
 };
 
 // Appends s XML-escaped (& < > " ') after SafeText.

@@ -7,6 +7,8 @@
 #include <cmath>
 #include <cstring>
 
+#include "Func_/Func_.h"
+
 namespace q6dxf {
 
 bool FdSink::Write(const char* data, std::size_t size)
@@ -101,8 +103,7 @@ std::size_t FormatReal(char* buf, double v)
         std::memcpy(buf, "0.0", 3);
         return 3;
     }
-    const auto r = std::to_chars(buf, buf + 32, v);
-    std::size_t n = static_cast<std::size_t>(r.ptr - buf);
+    std::size_t n = static_cast<std::size_t>(ShortestChars(buf, v) - buf);
     for (std::size_t i = 0; i < n; ++i)
         if (buf[i] == '.' || buf[i] == 'e') return n;
     buf[n++] = '.';

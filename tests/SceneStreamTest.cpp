@@ -82,9 +82,10 @@ Streamed Stream(const Buf& bytes, std::size_t batch, const Assumptions& a, const
         if (batches++ % 2 == 0) {
             EXPECT_TRUE(svg.Items(stream.Batch()));
         } else {
-            std::string made = "x";
+            SvgText made;
+            made.Append("x");
             svg.Format(stream.Batch(), made);
-            EXPECT_TRUE(svg.Formatted(std::string_view(made).substr(1)));
+            EXPECT_TRUE(svg.Formatted(made.View().substr(1)));
         }
         stream.Clear();
     };

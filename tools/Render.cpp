@@ -221,7 +221,7 @@ struct DrawPass {
     // `ahead`, when given, lets the reading thread make a batch's output
     // itself when the drawing side is still busy with the batch before;
     // `drawMade` then takes that output in its turn.
-    using Ahead = std::function<void(const q6draw::Scene&, std::string&)>;
+    using Ahead = std::function<void(const q6draw::Scene&, q6draw::SvgText&)>;
     using DrawMade = std::function<bool(std::string_view)>;
     bool Run(bool threaded, const std::function<bool(const q6draw::Scene&)>& draw, const Ahead& ahead = {},
              const DrawMade& drawMade = {})
@@ -284,18 +284,18 @@ private:
         // the batch handed over, when `full`: its scene, or the output made
         // of it (`made`), and its number of items
         q6draw::Scene slot;
-        std::string slotMade;
+        q6draw::SvgText slotMade;
         bool made = false;
         std::size_t slotItems = 0;
         bool full = false, finished = false, stop = false, loaded = false;
         std::thread reader([&] {
-            std::string mine;
+            q6draw::SvgText mine;
             const bool r = Load([&](q6draw::SceneStream& s) {
                 std::unique_lock<std::mutex> l(m);
                 bool own = false;
                 if (full && ahead && !stop) {
                     l.unlock();
-                    mine.clear();
+                    mine.Clear();
                     ahead(s.Batch(), mine);
                     own = true;
                     l.lock();
@@ -320,7 +320,7 @@ private:
             cv.notify_all();
         });
         q6draw::Scene work;
-        std::string workMade;
+        q6draw::SvgText workMade;
         bool drawn = true;
         std::size_t done = 0;
         for (;;) {
@@ -337,7 +337,7 @@ private:
                 full = false;
                 cv.notify_all();
             }
-            if (!(isMade ? drawMade(workMade) : draw(work))) {
+            if (!(isMade ? drawMade(workMade.View()) : draw(work))) {
                 drawn = false;
                 std::lock_guard<std::mutex> l(m);
                 stop = true;
@@ -468,7 +468,7 @@ int RenderCommand(const std::vector<std::string>& args)
             return svg.Head(describe) &&
                    pass.Run(
                        true, [&](const q6draw::Scene& b) { return svg.Items(b); },
-                       [&](const q6draw::Scene& b, std::string& out) { svg.Format(b, out); },
+                       [&](const q6draw::Scene& b, q6draw::SvgText& out) { svg.Format(b, out); },
                        [&](std::string_view made) { return svg.Formatted(made); }) &&
                    svg.Tail();
         });
