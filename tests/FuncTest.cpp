@@ -17,6 +17,19 @@
 
 namespace {
 
+// v and its `count` nearest doubles on each side (towards zero and away).
+void PushWithNeighbours(std::vector<double>& values, double v, int count)
+{
+    double lo = v, hi = v;
+    values.push_back(v);
+    for (int i = 0; i < count; ++i) {
+        lo = std::nextafter(lo, 0.0);
+        hi = std::nextafter(hi, INFINITY);
+        values.push_back(lo);
+        values.push_back(hi);
+    }
+}
+
 struct RoundCase {
     double value;
     int digits;
@@ -133,16 +146,7 @@ TEST(FloatStr, AgreesWithAnIndependentReference)
 TEST(FloatStr, AgreesWithTheReferenceOnHardValues)
 {
     std::vector<double> values;
-    auto withNeighbours = [&values](double v) {
-        double lo = v, hi = v;
-        values.push_back(v);
-        for (int i = 0; i < 3; ++i) {
-            lo = std::nextafter(lo, 0.0);
-            hi = std::nextafter(hi, INFINITY);
-            values.push_back(lo);
-            values.push_back(hi);
-        }
-    };
+    auto withNeighbours = [&values](double v) { PushWithNeighbours(values, v, 3); };
     for (int p = -323; p <= 308; ++p) withNeighbours(std::strtod(("1e" + std::to_string(p)).c_str(), nullptr));
     for (int p = -1074; p <= 1023; ++p)
         for (double m : {1.0, 3.0, 5.0, 7.0, 15.0}) withNeighbours(std::ldexp(m, p));
@@ -188,16 +192,7 @@ TEST(ShortestChars, WritesWhatToCharsWrites)
                                   std::numeric_limits<double>::denorm_min(), std::numeric_limits<double>::epsilon(),
                                   std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN(),
                                   std::bit_cast<double>(0xFFF8000000000001u), 9007199254740992.0, 9007199254740993.0};
-    auto withNeighbours = [&values](double v) {
-        double lo = v, hi = v;
-        values.push_back(v);
-        for (int i = 0; i < 2; ++i) {
-            lo = std::nextafter(lo, 0.0);
-            hi = std::nextafter(hi, INFINITY);
-            values.push_back(lo);
-            values.push_back(hi);
-        }
-    };
+    auto withNeighbours = [&values](double v) { PushWithNeighbours(values, v, 2); };
     for (int p = -323; p <= 308; ++p) withNeighbours(std::strtod(("1e" + std::to_string(p)).c_str(), nullptr));
     for (int p = -1074; p <= 1023; ++p) withNeighbours(std::ldexp(1.0, p));
     std::mt19937_64 rng(20261211);
